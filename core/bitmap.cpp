@@ -1,0 +1,167 @@
+#include "bitmap.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <utility>
+
+namespace {
+
+std::uint16_t Le16(const unsigned char* p) {
+  return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
+}
+
+std::uint32_t Le32(const unsigned char* p) {
+  return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
+         (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+}
+
+// 64-bit file positions, so pictures beyond 2 GiB are measured and reached correctly.
+bool SeekTo(std::FILE* file, std::uint64_t offset, int whence) {
+#if defined(_WIN32)
+  return _fseeki64(file, static_cast<__int64>(offset), whence) == 0;
+#else
+  return fseeko(file, static_cast<off_t>(offset), whence) == 0;
+#endif
+}
+
+std::int64_t Tell(std::FILE* file) {
+#if defined(_WIN32)
+  return _ftelli64(file);
+#else
+  return ftello(file);
+#endif
+}
+
+// Reads up to `count` bytes; the bytes the file did not supply are set to zero.
+std::size_t ReadZeroFilled(std::FILE* file, unsigned char* bytes, std::size_t count) {
+  const std::size_t got = std::fread(bytes, 1, count, file);
+  for (std::size_t i = got; i < count; ++i) bytes[i] = 0;
+  return got;
+}
+
+}  // namespace
+
+PixelBuffer::PixelBuffer(PixelBuffer&& other) noexcept
+    : data(std::exchange(other.data, nullptr)), size(std::exchange(other.size, 0)) {}
+
+PixelBuffer& PixelBuffer::operator=(PixelBuffer&& other) noexcept {
+  if (this != &other) {
+    Release();
+    data = std::exchange(other.data, nullptr);
+    size = std::exchange(other.size, 0);
+  }
+  return *this;
+}
+
+PixelBuffer::~PixelBuffer() { Release(); }
+
+void PixelBuffer::Release() noexcept {
+  std::free(data);
+  data = nullptr;
+  size = 0;
+}
+
+BitmapFileHeader DecodeFileHeader(const unsigned char* bytes) {
+  BitmapFileHeader h;
+  h.signature = Le16(bytes + 0);
+  h.fileSize = Le32(bytes + 2);
+  h.reserved1 = Le16(bytes + 6);
+  h.reserved2 = Le16(bytes + 8);
+  h.pixelOffset = Le32(bytes + 10);
+  return h;
+}
+
+BitmapInfoHeader DecodeInfoHeader(const unsigned char* bytes) {
+  BitmapInfoHeader h;
+  h.headerSize = Le32(bytes + 0);
+  h.width = Le32(bytes + 4);
+  h.height = Le32(bytes + 8);
+  h.planes = Le16(bytes + 12);
+  h.bitsPerPixel = Le16(bytes + 14);
+  h.compression = Le32(bytes + 16);
+  h.imageSize = Le32(bytes + 20);
+  h.xPixelsPerMeter = Le32(bytes + 24);
+  h.yPixelsPerMeter = Le32(bytes + 28);
+  h.coloursUsed = Le32(bytes + 32);
+  h.coloursImportant = Le32(bytes + 36);
+  return h;
+}
+
+HeaderRead ReadHeaders(std::FILE* file, BitmapFileHeader& fileHeader, BitmapInfoHeader& infoHeader) {
+  unsigned char fileBytes[kFileHeaderBytes];
+  unsigned char infoBytes[kInfoHeaderBytes];
+  const std::size_t gotFile = ReadZeroFilled(file, fileBytes, sizeof fileBytes);
+  const std::size_t gotInfo = ReadZeroFilled(file, infoBytes, sizeof infoBytes);
+  fileHeader = DecodeFileHeader(fileBytes);
+  infoHeader = DecodeInfoHeader(infoBytes);
+  if (std::ferror(file) != 0) return HeaderRead::ReadError;
+  if (gotFile < sizeof fileBytes || gotInfo < sizeof infoBytes) return HeaderRead::Short;
+  return HeaderRead::Whole;
+}
+
+std::uint64_t FileLength(std::FILE* file) {
+  const std::int64_t here = Tell(file);
+  if (here < 0 || !SeekTo(file, 0, SEEK_END)) return 0;
+  const std::int64_t end = Tell(file);
+  SeekTo(file, static_cast<std::uint64_t>(here), SEEK_SET);
+  return end < 0 ? 0 : static_cast<std::uint64_t>(end);
+}
+
+bool HasBmpSignature(const BitmapFileHeader& fileHeader) {
+  return fileHeader.signature == kBmpSignature;
+}
+
+bool IsTopDown(const BitmapInfoHeader& infoHeader) {
+  return (infoHeader.height & 0x80000000U) != 0;
+}
+
+std::uint64_t HeightRows(const BitmapInfoHeader& infoHeader) {
+  const std::uint64_t stored = infoHeader.height;
+  // Two's complement magnitude of a negative height; 0x80000000 gives 2^31.
+  return IsTopDown(infoHeader) ? (std::uint64_t{1} << 32) - stored : stored;
+}
+
+std::uint64_t RowStride(std::uint32_t width) {
+  return (static_cast<std::uint64_t>(width) + 31) / 32 * 4;
+}
+
+std::uint64_t PixelDataSize(const BitmapInfoHeader& infoHeader) {
+  return RowStride(infoHeader.width) * HeightRows(infoHeader);
+}
+
+BitmapCheck CheckBitmap(HeaderRead headerRead, const BitmapFileHeader& fileHeader,
+                        const BitmapInfoHeader& infoHeader, std::uint64_t fileLength) {
+  if (headerRead == HeaderRead::ReadError) return BitmapCheck::Damaged;
+  if (!HasBmpSignature(fileHeader)) return BitmapCheck::NotMonochromeBmp;
+  if (headerRead == HeaderRead::Short || fileLength < kHeadersBytes) return BitmapCheck::Damaged;
+
+  const bool monochrome = infoHeader.headerSize >= kInfoHeaderBytes && infoHeader.bitsPerPixel == 1 &&
+                          infoHeader.compression == 0;
+  const bool sized = infoHeader.width != 0 && (infoHeader.width & 0x80000000U) == 0 &&
+                     infoHeader.height != 0;
+  // A pixel array that starts inside the headers would draw header bytes as pixels.
+  const bool placed = fileHeader.pixelOffset >= kHeadersBytes;
+  if (!monochrome || !sized || !placed) return BitmapCheck::NotMonochromeBmp;
+
+  const std::uint64_t offset = fileHeader.pixelOffset;
+  if (offset > fileLength || PixelDataSize(infoHeader) > fileLength - offset) {
+    return BitmapCheck::Damaged;
+  }
+  return BitmapCheck::Accepted;
+}
+
+LoadResult LoadPixels(std::FILE* file, const BitmapFileHeader& fileHeader, std::uint64_t size,
+                      PixelBuffer& pixels) {
+  pixels.Release();
+  if (size > SIZE_MAX) return LoadResult::NoMemory;
+  const auto count = static_cast<std::size_t>(size);
+  auto* block = static_cast<unsigned char*>(std::malloc(count == 0 ? 1 : count));
+  if (block == nullptr) return LoadResult::NoMemory;
+  if (!SeekTo(file, fileHeader.pixelOffset, SEEK_SET) || std::fread(block, 1, count, file) != count) {
+    std::free(block);
+    return LoadResult::Damaged;
+  }
+  pixels.data = block;
+  pixels.size = size;
+  return LoadResult::Loaded;
+}

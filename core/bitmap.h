@@ -1,0 +1,99 @@
+// BMP header records and the loading of a one-bit pixel array.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+
+// The 14-byte BMP file header (BITMAPFILEHEADER), decoded field by field.
+struct BitmapFileHeader {
+  std::uint16_t signature = 0;    // "BM" is 0x4D42 read little-endian
+  std::uint32_t fileSize = 0;     // as stated by the file; may lie
+  std::uint16_t reserved1 = 0;
+  std::uint16_t reserved2 = 0;
+  std::uint32_t pixelOffset = 0;  // where the pixel array starts, from the start of the file
+};
+
+// The 40-byte BMP information header (BITMAPINFOHEADER) that follows it.
+// Width and height keep their stored bits; the height is signed in the
+// format (negative means rows stored top row first), see HeightRows/IsTopDown.
+struct BitmapInfoHeader {
+  std::uint32_t headerSize = 0;
+  std::uint32_t width = 0;
+  std::uint32_t height = 0;
+  std::uint16_t planes = 0;
+  std::uint16_t bitsPerPixel = 0;
+  std::uint32_t compression = 0;
+  std::uint32_t imageSize = 0;
+  std::uint32_t xPixelsPerMeter = 0;
+  std::uint32_t yPixelsPerMeter = 0;
+  std::uint32_t coloursUsed = 0;
+  std::uint32_t coloursImportant = 0;
+};
+
+inline constexpr std::uint64_t kFileHeaderBytes = 14;
+inline constexpr std::uint64_t kInfoHeaderBytes = 40;
+inline constexpr std::uint64_t kHeadersBytes = kFileHeaderBytes + kInfoHeaderBytes;
+inline constexpr std::uint16_t kBmpSignature = 0x4D42;  // 'B' 0x42, 'M' 0x4D
+
+// The outcome of reading both headers.
+enum class HeaderRead {
+  Whole,      // both records read in full
+  Short,      // the file ended first; the missing bytes read as zero
+  ReadError,  // the stream could not be read at all (a folder, say)
+};
+
+// The verdict on a file whose headers were read, given before anything is allocated.
+enum class BitmapCheck {
+  Accepted,
+  NotMonochromeBmp,  // not a one-bit uncompressed BMP
+  Damaged,           // the pixel array reaches past the end of the file
+};
+
+enum class LoadResult {
+  Loaded,
+  NoMemory,  // the pixel buffer could not be allocated
+  Damaged,   // the pixel array could not be read whole
+};
+
+// The stored pixel array, owned; released when it goes out of scope or by Release().
+struct PixelBuffer {
+  unsigned char* data = nullptr;
+  std::uint64_t size = 0;
+
+  PixelBuffer() = default;
+  PixelBuffer(const PixelBuffer&) = delete;
+  PixelBuffer& operator=(const PixelBuffer&) = delete;
+  PixelBuffer(PixelBuffer&& other) noexcept;
+  PixelBuffer& operator=(PixelBuffer&& other) noexcept;
+  ~PixelBuffer();
+
+  void Release() noexcept;
+};
+
+// Decodes the two little-endian records from raw bytes (14 and 40 of them).
+BitmapFileHeader DecodeFileHeader(const unsigned char* bytes);
+BitmapInfoHeader DecodeInfoHeader(const unsigned char* bytes);
+
+// Reads the file header and the information header from the stream's current position.
+HeaderRead ReadHeaders(std::FILE* file, BitmapFileHeader& fileHeader, BitmapInfoHeader& infoHeader);
+
+// The length of the open file in bytes, measured by seeking to its end; 0 when it cannot be measured.
+std::uint64_t FileLength(std::FILE* file);
+
+bool HasBmpSignature(const BitmapFileHeader& fileHeader);
+bool IsTopDown(const BitmapInfoHeader& infoHeader);
+// The number of pixel rows: the magnitude of the signed height.
+std::uint64_t HeightRows(const BitmapInfoHeader& infoHeader);
+// Bytes in one stored row: rows are padded to a multiple of 4 bytes.
+std::uint64_t RowStride(std::uint32_t width);
+// Bytes of the whole stored pixel array: stride times rows.
+std::uint64_t PixelDataSize(const BitmapInfoHeader& infoHeader);
+
+// Decides whether the picture can be loaded and drawn, from the headers and the real file length.
+BitmapCheck CheckBitmap(HeaderRead headerRead, const BitmapFileHeader& fileHeader,
+                        const BitmapInfoHeader& infoHeader, std::uint64_t fileLength);
+
+// Allocates `size` bytes, seeks to the pixel array and reads it whole into `pixels`.
+// On any result but Loaded, `pixels` is left empty.
+LoadResult LoadPixels(std::FILE* file, const BitmapFileHeader& fileHeader, std::uint64_t size,
+                      PixelBuffer& pixels);
