@@ -1,0 +1,263 @@
+#include "bitmap.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "bmp_fixture.h"
+#include "program_runner.h"
+
+namespace {
+
+// An open stream holding `bytes`, positioned at its start; closed with the object.
+class MemoryFile {
+ public:
+  explicit MemoryFile(const Bytes& bytes) : file_(std::tmpfile()) {
+    if (file_ != nullptr && !bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), file_);
+    if (file_ != nullptr) std::rewind(file_);
+  }
+  ~MemoryFile() {
+    if (file_ != nullptr) std::fclose(file_);
+  }
+  MemoryFile(const MemoryFile&) = delete;
+  MemoryFile& operator=(const MemoryFile&) = delete;
+  std::FILE* get() const { return file_; }
+
+ private:
+  std::FILE* file_;
+};
+
+TEST(HeaderDecoding, ReadsEveryFieldLittleEndian) {
+  Bytes bytes(54);
+  for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<unsigned char>(i + 1);
+  const BitmapFileHeader f = DecodeFileHeader(bytes.data());
+  const BitmapInfoHeader h = DecodeInfoHeader(bytes.data() + 14);
+  EXPECT_EQ(f.signature, 0x0201);
+  EXPECT_EQ(f.fileSize, 0x06050403U);
+  EXPECT_EQ(f.reserved1, 0x0807);
+  EXPECT_EQ(f.reserved2, 0x0A09);
+  EXPECT_EQ(f.pixelOffset, 0x0E0D0C0BU);
+  EXPECT_EQ(h.headerSize, 0x1211100FU);
+  EXPECT_EQ(h.width, 0x16151413U);
+  EXPECT_EQ(h.height, 0x1A191817U);
+  EXPECT_EQ(h.planes, 0x1C1B);
+  EXPECT_EQ(h.bitsPerPixel, 0x1E1D);
+  EXPECT_EQ(h.compression, 0x2221201FU);
+  EXPECT_EQ(h.imageSize, 0x26252423U);
+  EXPECT_EQ(h.xPixelsPerMeter, 0x2A292827U);
+  EXPECT_EQ(h.yPixelsPerMeter, 0x2E2D2C2BU);
+  EXPECT_EQ(h.coloursUsed, 0x3231302FU);
+  EXPECT_EQ(h.coloursImportant, 0x36353433U);
+}
+
+TEST(HeaderDecoding, HighBytesDoNotSignExtend) {
+  Bytes bytes(54, 0xFF);
+  const BitmapFileHeader f = DecodeFileHeader(bytes.data());
+  const BitmapInfoHeader h = DecodeInfoHeader(bytes.data() + 14);
+  EXPECT_EQ(f.signature, 0xFFFF);
+  EXPECT_EQ(f.pixelOffset, 0xFFFFFFFFU);
+  EXPECT_EQ(h.width, 0xFFFFFFFFU);
+  EXPECT_EQ(h.bitsPerPixel, 0xFFFF);
+}
+
+TEST(ReadHeadersTest, WholeShortAndUnreadableFiles) {
+  BitmapFileHeader f;
+  BitmapInfoHeader h;
+  {
+    MemoryFile file(BmpOfArt({"#.", ".#"}));
+    EXPECT_EQ(ReadHeaders(file.get(), f, h), HeaderRead::Whole);
+    EXPECT_TRUE(HasBmpSignature(f));
+    EXPECT_EQ(f.pixelOffset, 62U);
+    EXPECT_EQ(h.width, 2U);
+    EXPECT_EQ(h.height, 2U);
+    EXPECT_EQ(h.bitsPerPixel, 1);
+  }
+  {
+    Bytes cut = BmpOfArt({"#."});
+    cut.resize(18);  // the file header and the information header's size field
+    MemoryFile file(cut);
+    EXPECT_EQ(ReadHeaders(file.get(), f, h), HeaderRead::Short);
+    EXPECT_TRUE(HasBmpSignature(f));
+    EXPECT_EQ(h.width, 0U) << "bytes past the end read as zero";
+  }
+  {
+    MemoryFile file(Bytes{});
+    EXPECT_EQ(ReadHeaders(file.get(), f, h), HeaderRead::Short);
+    EXPECT_EQ(f.signature, 0);
+  }
+  {
+    TempFolder folder;
+    std::FILE* dir = std::fopen(folder.Path().c_str(), "rb");
+    if (dir == nullptr) GTEST_SKIP() << "this system does not open folders as files";
+    EXPECT_EQ(ReadHeaders(dir, f, h), HeaderRead::ReadError);
+    std::fclose(dir);
+  }
+}
+
+struct GeometryCase {
+  std::uint32_t width;
+  std::uint32_t height;
+  std::uint64_t stride;
+  std::uint64_t rows;
+  std::uint64_t size;
+};
+
+class Geometry : public testing::TestWithParam<GeometryCase> {};
+
+TEST_P(Geometry, StrideRowsAndSize) {
+  const GeometryCase& c = GetParam();
+  BitmapInfoHeader h;
+  h.width = c.width;
+  h.height = c.height;
+  EXPECT_EQ(RowStride(c.width), c.stride);
+  EXPECT_EQ(HeightRows(h), c.rows);
+  EXPECT_EQ(PixelDataSize(h), c.size);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Widths, Geometry,
+    testing::Values(GeometryCase{1, 3, 4, 3, 12}, GeometryCase{8, 3, 4, 3, 12}, GeometryCase{9, 3, 4, 3, 12},
+                    GeometryCase{32, 32, 4, 32, 128}, GeometryCase{33, 1, 8, 1, 8}, GeometryCase{40, 3, 8, 3, 24},
+                    GeometryCase{127, 3, 16, 3, 48}, GeometryCase{16, 2, 4, 2, 8},
+                    // Negative heights: top-down pictures of |height| rows.
+                    GeometryCase{32, 0xFFFFFFE0U, 4, 32, 128}, GeometryCase{40, 0xFFFFFFFFU, 8, 1, 8},
+                    GeometryCase{8, 0x80000000U, 4, 0x80000000U, 0x200000000ULL},
+                    // Products beyond 32 bits are kept whole.
+                    GeometryCase{0x7FFFFFFFU, 0x7FFFFFFFU, 0x10000000U, 0x7FFFFFFFU, 0x10000000ULL * 0x7FFFFFFFULL},
+                    GeometryCase{65536, 524288, 8192, 524288, 0x100000000ULL}));
+
+struct CheckCase {
+  const char* name;
+  void (*change)(BitmapFileHeader&, BitmapInfoHeader&);
+  HeaderRead headerRead;
+  std::int64_t lengthChange;  // added to the fixture's real length
+  BitmapCheck expected;
+};
+
+// A 40 x 2 picture: stride 8, 16 pixel bytes at offset 62, 78 bytes in all.
+BmpFields ValidFields() {
+  BmpFields f;
+  f.width = 40;
+  f.height = 2;
+  return f;
+}
+
+class Check : public testing::TestWithParam<CheckCase> {};
+
+TEST_P(Check, Verdict) {
+  const CheckCase& c = GetParam();
+  const Bytes file = BuildBmp(ValidFields(), Bytes(16, 0x5A));
+  ASSERT_EQ(file.size(), 78U);
+  BitmapFileHeader f = DecodeFileHeader(file.data());
+  BitmapInfoHeader h = DecodeInfoHeader(file.data() + 14);
+  c.change(f, h);
+  const auto length = static_cast<std::uint64_t>(78 + c.lengthChange);
+  EXPECT_EQ(CheckBitmap(c.headerRead, f, h, length), c.expected);
+}
+
+using F = BitmapFileHeader;
+using I = BitmapInfoHeader;
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, Check,
+    testing::Values(
+        CheckCase{"valid", [](F&, I&) {}, HeaderRead::Whole, 0, BitmapCheck::Accepted},
+        CheckCase{"extra_bytes_after", [](F&, I&) {}, HeaderRead::Whole, 100, BitmapCheck::Accepted},
+        CheckCase{"lying_file_size", [](F& f, I&) { f.fileSize = 7; }, HeaderRead::Whole, 0,
+                  BitmapCheck::Accepted},
+        CheckCase{"top_down", [](F&, I& h) { h.height = 0xFFFFFFFEU; }, HeaderRead::Whole, 0,
+                  BitmapCheck::Accepted},
+        CheckCase{"larger_info_header", [](F&, I& h) { h.headerSize = 124; }, HeaderRead::Whole, 0,
+                  BitmapCheck::Accepted},
+        CheckCase{"any_planes", [](F&, I& h) { h.planes = 0; }, HeaderRead::Whole, 0, BitmapCheck::Accepted},
+        CheckCase{"unreadable", [](F&, I&) {}, HeaderRead::ReadError, 0, BitmapCheck::Damaged},
+        CheckCase{"headers_cut_short", [](F&, I&) {}, HeaderRead::Short, -60, BitmapCheck::Damaged},
+        CheckCase{"cut_short_without_signature", [](F& f, I&) { f.signature = 0; }, HeaderRead::Short, -60,
+                  BitmapCheck::NotMonochromeBmp},
+        CheckCase{"signature", [](F& f, I&) { f.signature = 0x4142; }, HeaderRead::Whole, 0,
+                  BitmapCheck::NotMonochromeBmp},
+        CheckCase{"core_header", [](F&, I& h) { h.headerSize = 12; }, HeaderRead::Whole, 0,
+                  BitmapCheck::NotMonochromeBmp},
+        CheckCase{"header_size_39", [](F&, I& h) { h.headerSize = 39; }, HeaderRead::Whole, 0,
+                  BitmapCheck::NotMonochromeBmp},
+        CheckCase{"bits_0", [](F&, I& h) { h.bitsPerPixel = 0; }, HeaderRead::Whole, 0,
+                  BitmapCheck::NotMonochromeBmp},
+        CheckCase{"bits_8", [](F&, I& h) { h.bitsPerPixel = 8; }, HeaderRead::Whole, 0,
+                  BitmapCheck::NotMonochromeBmp},
+        CheckCase{"compressed", [](F&, I& h) { h.compression = 1; }, HeaderRead::Whole, 0,
+                  BitmapCheck::NotMonochromeBmp},
+        CheckCase{"width_0", [](F&, I& h) { h.width = 0; }, HeaderRead::Whole, 0, BitmapCheck::NotMonochromeBmp},
+        CheckCase{"width_negative", [](F&, I& h) { h.width = 0xFFFFFFD8U; }, HeaderRead::Whole, 0,
+                  BitmapCheck::NotMonochromeBmp},
+        CheckCase{"height_0", [](F&, I& h) { h.height = 0; }, HeaderRead::Whole, 0,
+                  BitmapCheck::NotMonochromeBmp},
+        CheckCase{"offset_into_headers", [](F& f, I&) { f.pixelOffset = 53; }, HeaderRead::Whole, 0,
+                  BitmapCheck::NotMonochromeBmp},
+        CheckCase{"pixels_one_byte_short", [](F&, I&) {}, HeaderRead::Whole, -1, BitmapCheck::Damaged},
+        CheckCase{"offset_past_end", [](F& f, I&) { f.pixelOffset = 0xFFFFFFF0U; }, HeaderRead::Whole, 0,
+                  BitmapCheck::Damaged},
+        CheckCase{"width_not_padded_in_file", [](F&, I& h) { h.width = 72; }, HeaderRead::Whole, 0,
+                  BitmapCheck::Damaged},
+        // 65536 x 65536 needs 512 MiB; its 32-bit pixel count wraps to 0.
+        CheckCase{"product_wraps_32_bits", [](F&, I& h) { h.width = 65536; h.height = 65536; }, HeaderRead::Whole,
+                  0, BitmapCheck::Damaged},
+        // Stride times rows is exactly 2^32: 0 in 32 bits.
+        CheckCase{"stride_times_rows_wraps_32_bits", [](F&, I& h) { h.width = 65536; h.height = 524288; },
+                  HeaderRead::Whole, 0, BitmapCheck::Damaged},
+        CheckCase{"largest_dimensions", [](F&, I& h) { h.width = 0x7FFFFFFFU; h.height = 0x7FFFFFFFU; },
+                  HeaderRead::Whole, 0, BitmapCheck::Damaged},
+        CheckCase{"most_negative_height", [](F&, I& h) { h.height = 0x80000000U; }, HeaderRead::Whole, 0,
+                  BitmapCheck::Damaged},
+        CheckCase{"largest_offset_and_size", [](F& f, I& h) { f.pixelOffset = 0xFFFFFFFFU; h.width = 0x7FFFFFFFU; },
+                  HeaderRead::Whole, 0xFFFFFFFF, BitmapCheck::Damaged}),
+    [](const testing::TestParamInfo<CheckCase>& info) { return std::string(info.param.name); });
+
+TEST(LoadPixelsTest, LoadsTheStoredArrayFromTheOffset) {
+  BmpFields fields = ValidFields();
+  fields.pixelOffset = 70;  // eight bytes of something else before the pixels
+  Bytes pixels(16);
+  for (std::size_t i = 0; i < pixels.size(); ++i) pixels[i] = static_cast<unsigned char>(0xA0 + i);
+  MemoryFile file(BuildBmp(fields, pixels));
+  BitmapFileHeader f;
+  BitmapInfoHeader h;
+  ASSERT_EQ(ReadHeaders(file.get(), f, h), HeaderRead::Whole);
+  EXPECT_EQ(FileLength(file.get()), 86U);
+  ASSERT_EQ(CheckBitmap(HeaderRead::Whole, f, h, FileLength(file.get())), BitmapCheck::Accepted);
+  PixelBuffer buffer;
+  ASSERT_EQ(LoadPixels(file.get(), f, PixelDataSize(h), buffer), LoadResult::Loaded);
+  ASSERT_EQ(buffer.size, 16U);
+  EXPECT_EQ(Bytes(buffer.data, buffer.data + buffer.size), pixels);
+}
+
+TEST(LoadPixelsTest, ShortReadLeavesNothingLoaded) {
+  Bytes file = BuildBmp(ValidFields(), Bytes(16, 0x77));
+  file.resize(file.size() - 3);
+  MemoryFile stream(file);
+  BitmapFileHeader f;
+  BitmapInfoHeader h;
+  ReadHeaders(stream.get(), f, h);
+  PixelBuffer buffer;
+  EXPECT_EQ(LoadPixels(stream.get(), f, PixelDataSize(h), buffer), LoadResult::Damaged);
+  EXPECT_EQ(buffer.data, nullptr);
+  EXPECT_EQ(buffer.size, 0U);
+}
+
+TEST(LoadPixelsTest, BufferMovesAndReleases) {
+  MemoryFile file(BuildBmp(ValidFields(), Bytes(16, 0x11)));
+  BitmapFileHeader f;
+  BitmapInfoHeader h;
+  ReadHeaders(file.get(), f, h);
+  PixelBuffer first;
+  ASSERT_EQ(LoadPixels(file.get(), f, 16, first), LoadResult::Loaded);
+  PixelBuffer second(std::move(first));
+  EXPECT_EQ(first.data, nullptr);
+  ASSERT_NE(second.data, nullptr);
+  EXPECT_EQ(second.data[15], 0x11);
+  second.Release();
+  EXPECT_EQ(second.data, nullptr);
+  EXPECT_EQ(second.size, 0U);
+}
+
+}  // namespace

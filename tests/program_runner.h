@@ -1,0 +1,66 @@
+// Runs the built programs in a folder of their own and collects what they print.
+#pragma once
+
+#include <sys/types.h>
+
+#include <filesystem>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "bmp_fixture.h"
+
+// A fresh folder below the system's temporary folder, removed with all it holds.
+class TempFolder {
+ public:
+  TempFolder();
+  ~TempFolder();
+  TempFolder(const TempFolder&) = delete;
+  TempFolder& operator=(const TempFolder&) = delete;
+
+  const std::filesystem::path& Path() const { return path_; }
+  void Write(const std::string& name, const Bytes& bytes) const;
+
+ private:
+  std::filesystem::path path_;
+};
+
+struct RunResult {
+  std::string out;      // standard output and standard error, as printed
+  int status = -1;      // exit status 0..255, or -1 when it did not exit normally
+  bool timedOut = false;
+};
+
+using Environment = std::vector<std::pair<std::string, std::string>>;
+
+// One run of a program whose standard input is a pipe the test holds.
+class Program {
+ public:
+  Program(const std::string& executable, const std::filesystem::path& folder, const Environment& env = {});
+  ~Program();
+  Program(const Program&) = delete;
+  Program& operator=(const Program&) = delete;
+
+  void Send(const std::string& text);
+  void CloseInput();
+  // Collects output for `milliseconds`; true if the program is still running afterwards.
+  bool RunningAfter(int milliseconds);
+  // Closes standard input and waits for the end, at most `seconds`; kills the program then.
+  RunResult Finish(int seconds = 60);
+
+ private:
+  bool Pump(int milliseconds);  // true once the program has ended
+  pid_t pid_ = -1;
+  int input_ = -1;
+  int output_ = -1;
+  bool ended_ = false;
+  int status_ = -1;
+  std::string out_;
+};
+
+// Runs `executable` in `folder` with `input` on standard input (then end of input).
+RunResult RunProgram(const std::string& executable, const std::filesystem::path& folder,
+              const std::string& input = "", const Environment& env = {});
+
+// Splits output into lines without their "\n"; a last unterminated line is kept.
+std::vector<std::string> Lines(const std::string& text);

@@ -1,0 +1,109 @@
+// monosketch, run for real in a temporary folder.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "bmp_fixture.h"
+#include "program_runner.h"
+
+namespace {
+
+const std::string kSketch = MONOSKETCH_PATH;
+constexpr const char* kImage = "intelww4.bmp";
+
+const std::string kCannotOpen = "Soubor neni mozne otevrit.\n\nZkontrolujte soubor.\n";
+const std::string kNotMonochrome = "Soubor neni jednobitovy nekomprimovany BMP.\n\nZkontrolujte soubor.\n";
+const std::string kDamaged = "Soubor je poskozeny nebo zkraceny.\n\nZkontrolujte soubor.\n";
+
+Bytes Sample() {
+  std::ifstream in(SAMPLE_PATH, std::ios::binary);
+  return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+RunResult SketchOf(const Bytes& file) {
+  TempFolder folder;
+  folder.Write(kImage, file);
+  return RunProgram(kSketch, folder.Path());
+}
+
+TEST(Sketch, WithoutTheFileSaysSoAndFails) {
+  TempFolder folder;
+  const RunResult r = RunProgram(kSketch, folder.Path());
+  EXPECT_EQ(r.out, kCannotOpen);
+  EXPECT_EQ(r.status, 255);
+}
+
+TEST(Sketch, AFolderInPlaceOfTheFileCannotBeOpened) {
+  TempFolder folder;
+  std::filesystem::create_directory(folder.Path() / kImage);
+  const RunResult r = RunProgram(kSketch, folder.Path());
+  EXPECT_EQ(r.out, kCannotOpen);
+  EXPECT_EQ(r.status, 255);
+}
+
+TEST(Sketch, DrawsTheSample) {
+  const Bytes sample = Sample();
+  ASSERT_GT(sample.size(), 54U);
+  const RunResult r = SketchOf(sample);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, ReferenceDrawing(sample, "@"));
+  const auto lines = Lines(r.out);
+  ASSERT_GE(lines.size(), 32U);
+  for (const std::string& line : lines) {
+    EXPECT_GE(line.size(), 32U);
+    EXPECT_EQ(line.size(), lines.front().size());
+    EXPECT_EQ(line.find_first_not_of("@ "), std::string::npos);
+  }
+}
+
+TEST(Sketch, FortyPixelWidePictureComesOutUnsheared) {
+  // Each row has its one set pixel in a different column; a row stepped 5
+  // bytes apart instead of 8 would move them.
+  Art art(12, std::string(40, '.'));
+  for (std::size_t y = 0; y < art.size(); ++y) art[y][y * 3] = '#';
+  art[0] = std::string(40, '#');
+  const RunResult r = SketchOf(BmpOfArt(art, false, 0xFF));
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, ArtText(art, "@"));
+}
+
+TEST(Sketch, TopDownPictureComesOutUpright) {
+  const Art art{"#......#", ".#....#.", "..####.."};
+  const RunResult r = SketchOf(BmpOfArt(art, true));
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, ArtText(art, "@"));
+}
+
+TEST(Sketch, RefusedFilesGetTheirMessage) {
+  const Bytes good = BmpOfArt({"#.#.#.#.#", ".#.#.#.#."});
+  struct Case {
+    const char* what;
+    Bytes file;
+    const std::string& message;
+  };
+  Bytes eightBits = good;
+  PutLe16(eightBits, 28, 8);
+  Bytes huge = good;
+  PutLe32(huge, 18, 65536);
+  PutLe32(huge, 22, 65536);
+  Bytes cut = good;
+  cut.resize(good.size() - 1);
+  const Case cases[] = {
+      {"not a BMP", Bytes{'h', 'e', 'l', 'l', 'o', '\n'}, kNotMonochrome},
+      {"empty file", Bytes{}, kNotMonochrome},
+      {"eight bits per pixel", eightBits, kNotMonochrome},
+      {"headers cut short", Bytes(good.begin(), good.begin() + 30), kDamaged},
+      {"pixels cut short", cut, kDamaged},
+      {"huge dimensions in a tiny file", huge, kDamaged},
+  };
+  for (const Case& c : cases) {
+    const RunResult r = SketchOf(c.file);
+    EXPECT_EQ(r.out, c.message) << c.what;
+    EXPECT_EQ(r.status, 255) << c.what;
+  }
+}
+
+}  // namespace
