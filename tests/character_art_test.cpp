@@ -3,25 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <cstdlib>
-#include <functional>
 #include <string>
 
 #include "bmp_fixture.h"
+#include "capture.h"
 
 namespace {
-
-// What `draw` writes to a stream, captured in memory.
-std::string Captured(const std::function<void(std::FILE*)>& draw) {
-  char* text = nullptr;
-  std::size_t size = 0;
-  std::FILE* out = open_memstream(&text, &size);
-  draw(out);
-  std::fclose(out);
-  std::string result(text, size);
-  std::free(text);
-  return result;
-}
 
 BitmapInfoHeader Info(std::uint32_t width, std::uint32_t height) {
   BitmapInfoHeader h;

@@ -2,36 +2,25 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 
 #include "bmp_fixture.h"
 #include "program_runner.h"
+#include "programs.h"
 
 namespace {
 
-const std::string kSketch = MONOSKETCH_PATH;
-constexpr const char* kImage = "intelww4.bmp";
-
-const std::string kCannotOpen = "Soubor neni mozne otevrit.\n\nZkontrolujte soubor.\n";
-const std::string kNotMonochrome = "Soubor neni jednobitovy nekomprimovany BMP.\n\nZkontrolujte soubor.\n";
-const std::string kDamaged = "Soubor je poskozeny nebo zkraceny.\n\nZkontrolujte soubor.\n";
-
-Bytes Sample() {
-  std::ifstream in(SAMPLE_PATH, std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+using namespace sketch_text;
 
 RunResult SketchOf(const Bytes& file) {
   TempFolder folder;
   folder.Write(kImage, file);
-  return RunProgram(kSketch, folder.Path());
+  return RunProgram(kMonosketch, folder.Path());
 }
 
 TEST(Sketch, WithoutTheFileSaysSoAndFails) {
   TempFolder folder;
-  const RunResult r = RunProgram(kSketch, folder.Path());
+  const RunResult r = RunProgram(kMonosketch, folder.Path());
   EXPECT_EQ(r.out, kCannotOpen);
   EXPECT_EQ(r.status, 255);
 }
@@ -39,7 +28,7 @@ TEST(Sketch, WithoutTheFileSaysSoAndFails) {
 TEST(Sketch, AFolderInPlaceOfTheFileCannotBeOpened) {
   TempFolder folder;
   std::filesystem::create_directory(folder.Path() / kImage);
-  const RunResult r = RunProgram(kSketch, folder.Path());
+  const RunResult r = RunProgram(kMonosketch, folder.Path());
   EXPECT_EQ(r.out, kCannotOpen);
   EXPECT_EQ(r.status, 255);
 }

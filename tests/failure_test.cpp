@@ -1,0 +1,79 @@
+// Allocation and close failures of both programs, forced by preloading a shim
+// into the real programs (the files alone cannot cause them).
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "bmp_fixture.h"
+#include "program_runner.h"
+#include "programs.h"
+
+namespace {
+
+// A 2048 x 2048 picture: its 512 KiB pixel buffer is far larger than any other
+// allocation the programs make, so refusing blocks above 256 KiB hits it alone.
+Bytes LargePicture() {
+  BmpFields fields;
+  fields.width = 2048;
+  fields.height = 2048;
+  return BuildBmp(fields, Bytes(256 * 2048, 0x0F));
+}
+
+const Environment kNoMemory = {{"LD_PRELOAD", kFailShim}, {"MONO_FAIL_MALLOC_ABOVE", "262144"}};
+const Environment kCloseFails = {{"LD_PRELOAD", kFailShim}, {"MONO_FAIL_FCLOSE", "1"}};
+
+TEST(AllocationFailure, SketchPrintsItsTwoLines) {
+  TempFolder folder;
+  folder.Write(kImage, LargePicture());
+  const RunResult r = RunProgram(kMonosketch, folder.Path(), "", kNoMemory);
+  EXPECT_EQ(r.out, sketch_text::kNoMemory);
+  EXPECT_EQ(r.status, 255);
+}
+
+TEST(AllocationFailure, InspectorPrintsTheReportThenTheMessageWithoutWaiting) {
+  TempFolder folder;
+  folder.Write(kImage, LargePicture());
+  Program look(kMonolook, folder.Path(), kNoMemory);
+  const bool running = look.RunningAfter(2000);  // input stays open: a wait would keep it running
+  const RunResult r = look.Finish(10);
+  EXPECT_FALSE(running) << "no key is awaited after an allocation failure";
+  EXPECT_EQ(r.out,
+            "Informace o obrazku:\n\nNazev obrazku: intelww4.bmp\nVelikost: 524350 byte\n"
+            "Rozliseni(px): 2048 x 2048\nOffset dat: 62\nBarevna hloubka: 1\nPocet bitu na pixel: 1\n" +
+                look_text::kNoMemory);
+  EXPECT_EQ(r.status, 255);
+}
+
+TEST(AllocationFailure, ShimLeavesSmallPicturesAlone) {
+  TempFolder folder;
+  folder.Write(kImage, BmpOfArt({"#..#", ".##."}));
+  const RunResult r = RunProgram(kMonosketch, folder.Path(), "", kNoMemory);
+  EXPECT_EQ(r.out, "@  @\n @@ \n");
+  EXPECT_EQ(r.status, 0);
+}
+
+TEST(CloseFailure, SketchDrawsThenReports) {
+  TempFolder folder;
+  folder.Write(kImage, Sample());
+  const RunResult r = RunProgram(kMonosketch, folder.Path(), "", kCloseFails);
+  EXPECT_EQ(r.out, ReferenceDrawing(Sample(), "@") + sketch_text::kNotClosed);
+  EXPECT_EQ(r.status, 255);
+}
+
+TEST(CloseFailure, InspectorPrintsEverythingThenWaits) {
+  TempFolder folder;
+  folder.Write(kImage, Sample());
+  Program look(kMonolook, folder.Path(), kCloseFails);
+  EXPECT_TRUE(look.RunningAfter(300)) << "waits for a key after the message";
+  look.Send("x");
+  const RunResult r = look.Finish(10);
+  const std::string& out = r.out;
+  const std::string tail = ReferenceDrawing(Sample(), kBlock) + look_text::kAuthor + look_text::kNotClosed;
+  ASSERT_GE(out.size(), tail.size());
+  EXPECT_EQ(out.substr(out.size() - tail.size()), tail);
+  EXPECT_EQ(out.rfind("Informace o obrazku:\n", 0), 0U);
+  EXPECT_NE(out.find("\nVypis pameti:\nMemory starting at 0x"), std::string::npos);
+  EXPECT_EQ(r.status, 254);
+}
+
+}  // namespace

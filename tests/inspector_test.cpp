@@ -1,0 +1,199 @@
+// monolook, run for real in a temporary folder.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <regex>
+#include <string>
+
+#include "bmp_fixture.h"
+#include "program_runner.h"
+#include "programs.h"
+
+namespace {
+
+using namespace look_text;
+
+std::uint32_t Le32At(const Bytes& file, std::size_t at) {
+  return static_cast<std::uint32_t>(file.at(at)) | static_cast<std::uint32_t>(file.at(at + 1)) << 8 |
+         static_cast<std::uint32_t>(file.at(at + 2)) << 16 | static_cast<std::uint32_t>(file.at(at + 3)) << 24;
+}
+
+unsigned Le16At(const Bytes& file, std::size_t at) { return file.at(at) | static_cast<unsigned>(file.at(at + 1)) << 8U; }
+
+int Signed(std::uint32_t value) { return static_cast<std::int32_t>(value); }
+
+// The header report for the fields stored in `file`.
+std::string Report(const Bytes& file) {
+  char text[512];
+  std::snprintf(text, sizeof text,
+                "Informace o obrazku:\n\nNazev obrazku: intelww4.bmp\nVelikost: %d byte\n"
+                "Rozliseni(px): %d x %d\nOffset dat: %d\nBarevna hloubka: %u\nPocet bitu na pixel: %u\n",
+                Signed(Le32At(file, 2)), Signed(Le32At(file, 18)), Signed(Le32At(file, 22)),
+                Signed(Le32At(file, 10)), Le16At(file, 26), Le16At(file, 28));
+  return text;
+}
+
+// The listing part of a run, with the address masked.
+std::string Listing(const Bytes& file) {
+  const std::size_t offset = Le32At(file, 10);
+  const auto height = Signed(Le32At(file, 22));
+  const std::size_t rows = static_cast<std::size_t>(height < 0 ? -static_cast<std::int64_t>(height) : height);
+  const std::size_t length = StrideOf(Le32At(file, 18)) * rows;
+  std::string text = "\nVypis pameti:\nMemory starting at 0xXXXXXXXX: of length " + std::to_string(length) +
+                     " bytes\n\n";
+  for (std::size_t i = 0; i < length; ++i) {
+    char group[4];
+    std::snprintf(group, sizeof group, "%02X ", file.at(offset + i));
+    text += group;
+    if ((i + 1) % 16 == 0) text += '\n';
+  }
+  return text + "\n";
+}
+
+// The whole output of a successful run on `file`, address masked.
+std::string Inspection(const Bytes& file) {
+  return Report(file) + Listing(file) + ReferenceDrawing(file, kBlock) + kAuthor;
+}
+
+std::string Masked(const std::string& out) {
+  static const std::regex address("(Memory starting at 0x)[0-9A-F]{8}:");
+  return std::regex_replace(out, address, "$1XXXXXXXX:");
+}
+
+RunResult LookAt(const Bytes& file, const std::string& input = "") {
+  TempFolder folder;
+  folder.Write(kImage, file);
+  return RunProgram(kMonolook, folder.Path(), input);
+}
+
+TEST(Inspector, WithoutTheFileWaitsForAKeyAndFails) {
+  TempFolder folder;
+  Program look(kMonolook, folder.Path());
+  EXPECT_TRUE(look.RunningAfter(300)) << "the message stays until a key is pressed";
+  look.Send("x");
+  const RunResult r = look.Finish(10);
+  EXPECT_FALSE(r.timedOut);
+  EXPECT_EQ(r.out, kCannotOpen);
+  EXPECT_EQ(r.status, 255);
+}
+
+TEST(Inspector, WithoutTheFileAtEndOfInputEndsAtOnce) {
+  TempFolder folder;
+  const RunResult r = RunProgram(kMonolook, folder.Path());
+  EXPECT_EQ(r.out, kCannotOpen);
+  EXPECT_EQ(r.status, 255);
+}
+
+TEST(Inspector, AFolderInPlaceOfTheFileCannotBeOpened) {
+  TempFolder folder;
+  std::filesystem::create_directory(folder.Path() / kImage);
+  const RunResult r = RunProgram(kMonolook, folder.Path(), "\n");
+  EXPECT_EQ(r.out, kCannotOpen);
+  EXPECT_EQ(r.status, 255);
+}
+
+TEST(Inspector, ThirtyTwoSquareInFiftySixLines) {
+  Art art(32, std::string(32, '.'));
+  for (std::size_t y = 0; y < 32; ++y) {
+    art[y][y] = '#';
+    art[y][31 - y] = '#';
+  }
+  const Bytes file = BmpOfArt(art);
+  ASSERT_EQ(file.size(), 190U);
+  const RunResult r = LookAt(file);
+  EXPECT_EQ(r.status, 0);
+  const std::string out = Masked(r.out);
+  EXPECT_EQ(out, Inspection(file));
+
+  const auto lines = Lines(out);
+  ASSERT_EQ(lines.size(), 56U);
+  EXPECT_EQ(lines[0], "Informace o obrazku:");
+  EXPECT_EQ(lines[1], "");
+  EXPECT_EQ(lines[2], "Nazev obrazku: intelww4.bmp");
+  EXPECT_EQ(lines[3], "Velikost: 190 byte");
+  EXPECT_EQ(lines[4], "Rozliseni(px): 32 x 32");
+  EXPECT_EQ(lines[5], "Offset dat: 62");
+  EXPECT_EQ(lines[6], "Barevna hloubka: 1");
+  EXPECT_EQ(lines[7], "Pocet bitu na pixel: 1");
+  EXPECT_EQ(lines[8], "");
+  EXPECT_EQ(lines[9], "Vypis pameti:");
+  EXPECT_EQ(lines[10], "Memory starting at 0xXXXXXXXX: of length 128 bytes");
+  EXPECT_EQ(lines[11], "");
+  for (std::size_t i = 12; i < 20; ++i) {
+    EXPECT_EQ(lines[i].size(), 48U) << "line " << i;
+    EXPECT_EQ(lines[i].back(), ' ') << "line " << i;
+  }
+  EXPECT_EQ(lines[12], "80 00 00 01 40 00 00 02 20 00 00 04 10 00 00 08 ") << "bottom row first";
+  EXPECT_EQ(lines[20], "");
+  for (std::size_t i = 21; i < 53; ++i) EXPECT_EQ(lines[i].size(), 32 * kBlock.size() - 30 * 2) << "line " << i;
+  EXPECT_EQ(lines[21], kBlock + std::string(30, ' ') + kBlock);
+  EXPECT_EQ(lines[53], "");
+  EXPECT_EQ(lines[54], "Autor: Bc. Bremik Sotnar  - K52R7716T");
+  EXPECT_EQ(lines[55], "");
+}
+
+TEST(Inspector, DrawsTheSample) {
+  const Bytes sample = Sample();
+  const RunResult r = LookAt(sample);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(Masked(r.out), Inspection(sample));
+}
+
+TEST(Inspector, TopDownAndFortyWidePictures) {
+  Art art(7, std::string(40, '.'));
+  for (std::size_t y = 0; y < art.size(); ++y) art[y][y * 5 + 1] = '#';
+  art[0].replace(30, 10, std::string(10, '#'));
+  for (const bool topDown : {false, true}) {
+    const Bytes file = BmpOfArt(art, topDown, 0xFF);
+    const RunResult r = LookAt(file);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(Masked(r.out), Inspection(file));
+    EXPECT_NE(r.out.find(topDown ? "Rozliseni(px): 40 x -7\n" : "Rozliseni(px): 40 x 7\n"), std::string::npos);
+    EXPECT_NE(r.out.find("of length 56 bytes"), std::string::npos) << "rows padded to 8 bytes";
+    EXPECT_NE(r.out.find(ArtText(art, kBlock)), std::string::npos) << "top row first, unsheared";
+  }
+}
+
+TEST(Inspector, RefusedFilesShowTheReportWhenTheyCanThenWait) {
+  const Bytes good = BmpOfArt({"#.#.#.#.#", ".#.#.#.#."});
+  Bytes eightBits = good;
+  PutLe16(eightBits, 28, 8);
+  Bytes compressed = good;
+  PutLe32(compressed, 30, 1);
+  Bytes huge = good;
+  PutLe32(huge, 18, 65536);
+  PutLe32(huge, 22, 65536);
+  Bytes cut = good;
+  cut.resize(good.size() - 1);
+  Bytes notBm = good;
+  notBm[0] = 'X';
+  struct Case {
+    const char* what;
+    Bytes file;
+    bool report;
+    const std::string& message;
+  };
+  const Case cases[] = {
+      {"eight bits per pixel", eightBits, true, kNotMonochrome},
+      {"compressed", compressed, true, kNotMonochrome},
+      {"pixels cut short", cut, true, kDamaged},
+      {"huge dimensions in a tiny file", huge, true, kDamaged},
+      {"wrong signature", notBm, false, kNotMonochrome},
+      {"headers cut short", Bytes(good.begin(), good.begin() + 40), false, kDamaged},
+      {"empty file", Bytes{}, false, kNotMonochrome},
+  };
+  for (const Case& c : cases) {
+    TempFolder folder;
+    folder.Write(kImage, c.file);
+    Program look(kMonolook, folder.Path());
+    EXPECT_TRUE(look.RunningAfter(200)) << c.what << ": waits for a key";
+    look.Send("\n");
+    const RunResult r = look.Finish(10);
+    EXPECT_EQ(r.out, (c.report ? Report(c.file) : std::string()) + c.message) << c.what;
+    EXPECT_EQ(r.status, 255) << c.what;
+  }
+}
+
+}  // namespace
