@@ -4,63 +4,19 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
-#include <regex>
 #include <string>
 
 #include "bmp_fixture.h"
+#include "inspection.h"
 #include "program_runner.h"
 #include "programs.h"
 
 namespace {
 
 using namespace look_text;
-
-std::uint32_t Le32At(const Bytes& file, std::size_t at) {
-  return static_cast<std::uint32_t>(file.at(at)) | static_cast<std::uint32_t>(file.at(at + 1)) << 8 |
-         static_cast<std::uint32_t>(file.at(at + 2)) << 16 | static_cast<std::uint32_t>(file.at(at + 3)) << 24;
-}
-
-unsigned Le16At(const Bytes& file, std::size_t at) { return file.at(at) | static_cast<unsigned>(file.at(at + 1)) << 8U; }
-
-int Signed(std::uint32_t value) { return static_cast<std::int32_t>(value); }
-
-// The header report for the fields stored in `file`.
-std::string Report(const Bytes& file) {
-  char text[512];
-  std::snprintf(text, sizeof text,
-                "Informace o obrazku:\n\nNazev obrazku: intelww4.bmp\nVelikost: %d byte\n"
-                "Rozliseni(px): %d x %d\nOffset dat: %d\nBarevna hloubka: %u\nPocet bitu na pixel: %u\n",
-                Signed(Le32At(file, 2)), Signed(Le32At(file, 18)), Signed(Le32At(file, 22)),
-                Signed(Le32At(file, 10)), Le16At(file, 26), Le16At(file, 28));
-  return text;
-}
-
-// The listing part of a run, with the address masked.
-std::string Listing(const Bytes& file) {
-  const std::size_t offset = Le32At(file, 10);
-  const auto height = Signed(Le32At(file, 22));
-  const std::size_t rows = static_cast<std::size_t>(height < 0 ? -static_cast<std::int64_t>(height) : height);
-  const std::size_t length = StrideOf(Le32At(file, 18)) * rows;
-  std::string text = "\nVypis pameti:\nMemory starting at 0xXXXXXXXX: of length " + std::to_string(length) +
-                     " bytes\n\n";
-  for (std::size_t i = 0; i < length; ++i) {
-    char group[4];
-    std::snprintf(group, sizeof group, "%02X ", file.at(offset + i));
-    text += group;
-    if ((i + 1) % 16 == 0) text += '\n';
-  }
-  return text + "\n";
-}
-
-// The whole output of a successful run on `file`, address masked.
-std::string Inspection(const Bytes& file) {
-  return Report(file) + Listing(file) + ReferenceDrawing(file, kBlock) + kAuthor;
-}
-
-std::string Masked(const std::string& out) {
-  static const std::regex address("(Memory starting at 0x)[0-9A-F]{8}:");
-  return std::regex_replace(out, address, "$1XXXXXXXX:");
-}
+using inspection::Inspection;
+using inspection::Masked;
+using inspection::Report;
 
 RunResult LookAt(const Bytes& file, const std::string& input = "") {
   TempFolder folder;
