@@ -1,0 +1,71 @@
+#include "seeds.h"
+
+#include <cstdint>
+
+namespace {
+
+// A picture whose rows all differ, so a row drawn from the wrong place shows.
+Art Pattern(std::size_t width, std::size_t height) {
+  Art art(height, std::string(width, '.'));
+  unsigned state = 2463534242U;
+  for (auto& row : art) {
+    for (auto& pixel : row) {
+      state ^= state << 13;
+      state ^= state >> 17;
+      state ^= state << 5;
+      if ((state & 3U) == 0) pixel = '#';
+    }
+  }
+  return art;
+}
+
+Bytes WithField32(Bytes file, std::size_t at, std::uint32_t value) {
+  PutLe32(file, at, value);
+  return file;
+}
+
+Bytes WithField16(Bytes file, std::size_t at, std::uint16_t value) {
+  PutLe16(file, at, value);
+  return file;
+}
+
+Bytes Cut(Bytes file, std::size_t length) {
+  file.resize(length);
+  return file;
+}
+
+}  // namespace
+
+std::vector<FuzzSeed> FuzzSeeds() {
+  const Bytes checker = BmpOfArt({"#.#.#.#.#", ".#.#.#.#."});
+
+  BmpFields gap;  // eight other bytes between the palette and the pixels
+  gap.width = 12;
+  gap.height = 3;
+  gap.pixelOffset = 70;
+  BmpFields large;  // a 124-byte information header, its palette after it
+  large.width = 16;
+  large.height = 2;
+  large.headerSize = 124;
+  large.pixelOffset = 14 + 124 + 8;
+
+  return {
+      {"dot_1x1.bmp", BmpOfArt({"#"}), CorePathEnd::Drawn},
+      {"checker_9x2.bmp", checker, CorePathEnd::Drawn},
+      {"pattern_8x8_top_down.bmp", BmpOfArt(Pattern(8, 8), true), CorePathEnd::Drawn},
+      {"pattern_33x5_padded.bmp", BmpOfArt(Pattern(33, 5), false, 0xFF), CorePathEnd::Drawn},
+      {"pattern_40x7_top_down_padded.bmp", BmpOfArt(Pattern(40, 7), true, 0xA5), CorePathEnd::Drawn},
+      {"pattern_72x12.bmp", BmpOfArt(Pattern(72, 12)), CorePathEnd::Drawn},
+      {"gap_before_pixels.bmp", BuildBmp(gap, PixelArray(Pattern(12, 3))), CorePathEnd::Drawn},
+      {"info_header_124.bmp", BuildBmp(large, PixelArray(Pattern(16, 2))), CorePathEnd::Drawn},
+      {"eight_bits.bmp", WithField16(checker, 28, 8), CorePathEnd::Refused},
+      {"compressed.bmp", WithField32(checker, 30, 1), CorePathEnd::Refused},
+      {"offset_in_headers.bmp", WithField32(checker, 10, 40), CorePathEnd::Refused},
+      {"huge_dimensions.bmp", WithField32(WithField32(checker, 18, 65536), 22, 65536), CorePathEnd::Refused},
+      {"cut_in_pixels.bmp", Cut(checker, checker.size() - 1), CorePathEnd::Refused},
+      {"cut_in_headers.bmp", Cut(checker, 30), CorePathEnd::Refused},
+      {"not_a_bmp.txt", Bytes{'n', 'o', 't', ' ', 'a', ' ', 'p', 'i', 'c', 't', 'u', 'r', 'e', '\n'},
+       CorePathEnd::Refused},
+      {"empty", Bytes{}, CorePathEnd::Refused},
+  };
+}
