@@ -1,6 +1,7 @@
 #include "program_runner.h"
 
 #include <fcntl.h>
+#include <grp.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -31,7 +32,8 @@ void TempFolder::Write(const std::string& name, const Bytes& bytes) const {
   file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
-Program::Program(const std::string& executable, const std::filesystem::path& folder, const Environment& env) {
+Program::Program(const std::string& executable, const std::filesystem::path& folder, const Environment& env,
+                 const Identity* as) {
   int in[2];
   int out[2];
   if (pipe(in) != 0 || pipe(out) != 0) throw std::runtime_error("pipe failed");
@@ -45,6 +47,7 @@ Program::Program(const std::string& executable, const std::filesystem::path& fol
     close(in[1]);
     close(out[0]);
     close(out[1]);
+    if (as != nullptr && (setgroups(0, nullptr) != 0 || setgid(as->group) != 0 || setuid(as->user) != 0)) _exit(126);
     if (chdir(folder.c_str()) != 0) _exit(127);
     for (const auto& [name, value] : env) setenv(name.c_str(), value.c_str(), 1);
     execl(executable.c_str(), executable.c_str(), static_cast<char*>(nullptr));

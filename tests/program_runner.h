@@ -33,10 +33,22 @@ struct RunResult {
 
 using Environment = std::vector<std::pair<std::string, std::string>>;
 
+// A user and group to run a program as; only a process run by root can change to them.
+struct Identity {
+  uid_t user = 0;
+  gid_t group = 0;
+};
+
+// The unprivileged user and group most systems have ("nobody", "nogroup").
+inline constexpr Identity kNobody{65534, 65534};
+
 // One run of a program whose standard input is a pipe the test holds.
 class Program {
  public:
-  Program(const std::string& executable, const std::filesystem::path& folder, const Environment& env = {});
+  // With `as`, the program runs as that user and group, with no supplementary groups
+  // (a program that cannot be made to is ended with status 126 before it starts).
+  Program(const std::string& executable, const std::filesystem::path& folder, const Environment& env = {},
+          const Identity* as = nullptr);
   ~Program();
   Program(const Program&) = delete;
   Program& operator=(const Program&) = delete;
