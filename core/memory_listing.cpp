@@ -21,7 +21,8 @@ void PutByte(char* at, unsigned char value) {
 void MemoryListing(std::FILE* out, const unsigned char* block, std::uint64_t length) {
   if (block == nullptr || length == 0) return;
   const auto address = static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(block));
-  std::fprintf(out, "Memory starting at 0x%08" PRIX32 ": of length %" PRIu64 " bytes\n\n", address, length);
+  // A failed write shows on the stream's error indicator, as in OutputChunk.
+  (void)std::fprintf(out, "Memory starting at 0x%08" PRIX32 ": of length %" PRIu64 " bytes\n\n", address, length);
 
   OutputChunk chunk(out);
   std::uint64_t i = 0;

@@ -11,6 +11,9 @@ class OutputChunk {
   // The most bytes one Reserve() may ask for.
   static constexpr std::size_t kMaxReserve = 64;
 
+  // bytes_ is scratch space left uninitialised: only the bytes_[0, used_) that
+  // Commit() counted, each written before, are ever handed to the stream.
+  // cppcheck-suppress uninitMemberVar
   explicit OutputChunk(std::FILE* out) : out_(out) {}
   OutputChunk(const OutputChunk&) = delete;
   OutputChunk& operator=(const OutputChunk&) = delete;
@@ -25,8 +28,10 @@ class OutputChunk {
 
   void Put(char c) { *Reserve() = c; Commit(1); }
 
+  // A write that fails leaves the stream's error indicator set (ferror) for
+  // whoever owns the stream; the bytes after it are handed on all the same.
   void Flush() {
-    if (used_ > 0) std::fwrite(bytes_, 1, used_, out_);
+    if (used_ > 0) (void)std::fwrite(bytes_, 1, used_, out_);
     used_ = 0;
   }
 

@@ -72,8 +72,8 @@ std::FILE* OpenSink(Counts& counts) {
 }
 
 [[noreturn]] void Fault(const char* what) {
-  std::fprintf(stderr, "core path fault: %s\n", what);
-  std::fflush(stderr);
+  (void)std::fprintf(stderr, "core path fault: %s\n", what);
+  (void)std::fflush(stderr);
   std::abort();
 }
 
@@ -88,7 +88,7 @@ Counts Counted(Write write) {
   std::FILE* sink = OpenSink(counts);
   if (sink == nullptr) Fault("cannot open the output sink");
   write(sink);
-  std::fclose(sink);
+  Expect(std::fclose(sink) == 0, "closing the output sink");
   return counts;
 }
 
@@ -147,7 +147,7 @@ CorePathEnd RunCorePath(const unsigned char* data, std::size_t size) {
 
   const BitmapCheck check = CheckBitmap(headerRead, fileHeader, infoHeader, FileLength(file));
   if (check != BitmapCheck::Accepted) {
-    std::fclose(file);
+    Expect(std::fclose(file) == 0, "closing the input stream");
     return CorePathEnd::Refused;
   }
 
@@ -157,7 +157,7 @@ CorePathEnd RunCorePath(const unsigned char* data, std::size_t size) {
   Expect(LoadPixels(file, fileHeader, pixelBytes, pixels) == LoadResult::Loaded, "an accepted file did not load");
   Expect(pixels.size == pixelBytes && std::memcmp(pixels.data, data + fileHeader.pixelOffset, pixelBytes) == 0,
          "loaded pixels differ from the file");
-  std::fclose(file);
+  Expect(std::fclose(file) == 0, "closing the input stream");
 
   CheckListing(pixels.data, pixels.size);
   for (const std::string_view glyph : kGlyphs) CheckDrawing(pixels.data, pixels.size, infoHeader, glyph, true);

@@ -7,21 +7,21 @@
 
 int main(int argc, char** argv) {
   if (argc != 2) {
-    std::fprintf(stderr, "usage: make_seeds FOLDER\n");
+    (void)std::fprintf(stderr, "usage: make_seeds FOLDER\n");
     return 2;
   }
   const std::filesystem::path folder = argv[1];
   std::error_code error;
   std::filesystem::create_directories(folder, error);
   if (error) {
-    std::fprintf(stderr, "make_seeds: cannot make %s\n", folder.c_str());
+    (void)std::fprintf(stderr, "make_seeds: cannot make %s\n", folder.c_str());
     return 1;
   }
   for (const FuzzSeed& seed : FuzzSeeds()) {
     std::ofstream out(folder / seed.name, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(seed.file.data()), static_cast<std::streamsize>(seed.file.size()));
     if (!out) {
-      std::fprintf(stderr, "make_seeds: cannot write %s\n", seed.name.c_str());
+      (void)std::fprintf(stderr, "make_seeds: cannot write %s\n", seed.name.c_str());
       return 1;
     }
   }

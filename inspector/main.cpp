@@ -18,8 +18,8 @@ constexpr int kCloseFailure = -2;
 // console until the user answers with one character (or input ends).
 int FailAndWait(const char* message, int status) {
   std::printf("%s", message);
-  std::fflush(stdout);
-  std::getchar();
+  (void)std::fflush(stdout);
+  (void)std::getchar();  // any key, or the end of input, ends the wait
   return status;
 }
 
@@ -54,7 +54,8 @@ int main() {
   BitmapInfoHeader fileHeader3;
   const HeaderRead headerRead = ReadHeaders(fr, fileHeader2, fileHeader3);
   if (headerRead == HeaderRead::ReadError) {
-    std::fclose(fr);
+    // On a path that already failed, a failure to close adds nothing to tell.
+    (void)std::fclose(fr);
     return CannotOpen();
   }
   // The report shows whatever the headers say, so a refused file shows its wrong field.
@@ -62,19 +63,19 @@ int main() {
 
   const BitmapCheck check = CheckBitmap(headerRead, fileHeader2, fileHeader3, FileLength(fr));
   if (check != BitmapCheck::Accepted) {
-    std::fclose(fr);
+    (void)std::fclose(fr);
     return Refuse(check);
   }
 
   PixelBuffer pixels;
   const LoadResult load = LoadPixels(fr, fileHeader2, PixelDataSize(fileHeader3), pixels);
   if (load == LoadResult::NoMemory) {
-    std::fclose(fr);
+    (void)std::fclose(fr);
     std::printf("Chyba nedostatek pameti...Program bude ukoncen");
     return kFailure;
   }
   if (load == LoadResult::Damaged) {
-    std::fclose(fr);
+    (void)std::fclose(fr);
     return Refuse(BitmapCheck::Damaged);
   }
 

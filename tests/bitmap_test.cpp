@@ -15,11 +15,11 @@ namespace {
 class MemoryFile {
  public:
   explicit MemoryFile(const Bytes& bytes) : file_(std::tmpfile()) {
-    if (file_ != nullptr && !bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), file_);
+    if (file_ != nullptr && !bytes.empty()) (void)std::fwrite(bytes.data(), 1, bytes.size(), file_);
     if (file_ != nullptr) std::rewind(file_);
   }
   ~MemoryFile() {
-    if (file_ != nullptr) std::fclose(file_);
+    if (file_ != nullptr) (void)std::fclose(file_);
   }
   MemoryFile(const MemoryFile&) = delete;
   MemoryFile& operator=(const MemoryFile&) = delete;
@@ -92,7 +92,7 @@ TEST(ReadHeadersTest, WholeShortAndUnreadableFiles) {
     std::FILE* dir = std::fopen(folder.Path().c_str(), "rb");
     if (dir == nullptr) GTEST_SKIP() << "this system does not open folders as files";
     EXPECT_EQ(ReadHeaders(dir, f, h), HeaderRead::ReadError);
-    std::fclose(dir);
+    (void)std::fclose(dir);
   }
 }
 
@@ -129,6 +129,7 @@ INSTANTIATE_TEST_SUITE_P(
                     GeometryCase{65536, 524288, 8192, 524288, 0x100000000ULL}));
 
 struct CheckCase {
+  // cppcheck-suppress unusedStructMember ; read by the test name generator of INSTANTIATE_TEST_SUITE_P below
   const char* name;
   void (*change)(BitmapFileHeader&, BitmapInfoHeader&);
   HeaderRead headerRead;
@@ -252,7 +253,7 @@ TEST(LoadPixelsTest, BufferMovesAndReleases) {
   PixelBuffer first;
   ASSERT_EQ(LoadPixels(file.get(), f, 16, first), LoadResult::Loaded);
   PixelBuffer second(std::move(first));
-  EXPECT_EQ(first.data, nullptr);
+  EXPECT_EQ(first.data, nullptr);  // NOLINT(bugprone-use-after-move): the moved-from state is what is checked
   ASSERT_NE(second.data, nullptr);
   EXPECT_EQ(second.data[15], 0x11);
   second.Release();

@@ -46,7 +46,7 @@ TEST(CharacterArtTest, SixteenByTwoDrawsTopRowFirst) {
 }
 
 TEST(CharacterArtTest, AllSetDrawsFullRows) {
-  const Bytes pixels(3 * 8, 0xFF);
+  const Bytes pixels(std::size_t{3} * 8, 0xFF);
   const std::string row = std::string(40, '@') + "\n";
   EXPECT_EQ(Draw(pixels, Info(40, 3), "@"), row + row + row);
 }

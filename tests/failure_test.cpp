@@ -17,7 +17,7 @@ Bytes LargePicture() {
   BmpFields fields;
   fields.width = 2048;
   fields.height = 2048;
-  return BuildBmp(fields, Bytes(256 * 2048, 0x0F));
+  return BuildBmp(fields, Bytes(std::size_t{256} * 2048, 0x0F));
 }
 
 // The environment of a run with the shim preloaded and `setting` given to it.

@@ -25,7 +25,7 @@ inline int Signed(std::uint32_t value) { return static_cast<std::int32_t>(value)
 // The header report for the fields stored in `file`.
 inline std::string Report(const Bytes& file) {
   char text[512];
-  std::snprintf(text, sizeof text,
+  (void)std::snprintf(text, sizeof text,
                 "Informace o obrazku:\n\nNazev obrazku: intelww4.bmp\nVelikost: %d byte\n"
                 "Rozliseni(px): %d x %d\nOffset dat: %d\nBarevna hloubka: %u\nPocet bitu na pixel: %u\n",
                 Signed(Le32At(file, 2)), Signed(Le32At(file, 18)), Signed(Le32At(file, 22)),
@@ -43,7 +43,7 @@ inline std::string Listing(const Bytes& file) {
                      " bytes\n\n";
   for (std::size_t i = 0; i < length; ++i) {
     char group[4];
-    std::snprintf(group, sizeof group, "%02X ", file.at(offset + i));
+    (void)std::snprintf(group, sizeof group, "%02X ", file.at(offset + i));
     text += group;
     if ((i + 1) % 16 == 0) text += '\n';
   }

@@ -83,7 +83,7 @@ TEST(Inspector, ThirtyTwoSquareInFiftySixLines) {
   }
   EXPECT_EQ(lines[12], "80 00 00 01 40 00 00 02 20 00 00 04 10 00 00 08 ") << "bottom row first";
   EXPECT_EQ(lines[20], "");
-  for (std::size_t i = 21; i < 53; ++i) EXPECT_EQ(lines[i].size(), 32 * kBlock.size() - 30 * 2) << "line " << i;
+  for (std::size_t i = 21; i < 53; ++i) EXPECT_EQ(lines[i].size(), 32 * kBlock.size() - std::size_t{30} * 2) << "line " << i;
   EXPECT_EQ(lines[21], kBlock + std::string(30, ' ') + kBlock);
   EXPECT_EQ(lines[53], "");
   EXPECT_EQ(lines[54], "Autor: Bc. Bremik Sotnar  - K52R7716T");

@@ -74,7 +74,7 @@ Bytes Text(const std::string& text) { return Bytes(text.begin(), text.end()); }
 
 std::string Hex(std::uint32_t value) {
   char text[16];
-  std::snprintf(text, sizeof text, "0x%X", value);
+  (void)std::snprintf(text, sizeof text, "0x%X", value);
   return text;
 }
 

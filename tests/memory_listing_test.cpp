@@ -13,7 +13,7 @@ namespace {
 
 std::string Heading(const unsigned char* block, std::uint64_t length) {
   char text[128];
-  std::snprintf(text, sizeof text, "Memory starting at 0x%08X: of length %llu bytes\n\n",
+  (void)std::snprintf(text, sizeof text, "Memory starting at 0x%08X: of length %llu bytes\n\n",
                 static_cast<unsigned>(reinterpret_cast<std::uintptr_t>(block) & 0xFFFFFFFFU),
                 static_cast<unsigned long long>(length));
   return text;
@@ -28,7 +28,7 @@ std::string Groups(std::size_t from, std::size_t to) {
   std::string text;
   for (std::size_t i = from; i < to; ++i) {
     char group[4];
-    std::snprintf(group, sizeof group, "%02X ", static_cast<unsigned>(i & 0xFF));
+    (void)std::snprintf(group, sizeof group, "%02X ", static_cast<unsigned>(i & 0xFF));
     text += group;
   }
   return text;
@@ -82,7 +82,7 @@ TEST(ListingTest, LargeBlockCrossesOutputChunks) {
   std::string expected = Heading(block.data(), block.size());
   for (std::size_t i = 0; i < block.size(); ++i) {
     char group[4];
-    std::snprintf(group, sizeof group, "%02X ", block[i]);
+    (void)std::snprintf(group, sizeof group, "%02X ", block[i]);
     expected += group;
     if ((i + 1) % 16 == 0) expected += '\n';
   }

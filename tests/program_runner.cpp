@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <stdexcept>
+#include <thread>
 
 extern char** environ;
 
@@ -57,7 +58,7 @@ Program::Program(const std::string& executable, const std::filesystem::path& fol
   close(out[1]);
   input_ = in[1];
   output_ = out[0];
-  signal(SIGPIPE, SIG_IGN);  // a program that ends early must not take the test with it
+  (void)signal(SIGPIPE, SIG_IGN);  // a program that ends early must not take the test with it
 }
 
 Program::~Program() {
@@ -106,7 +107,7 @@ bool Program::Pump(int milliseconds) {
       const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
       while (waitpid(pid_, &raw, WNOHANG) == 0) {
         if (std::chrono::steady_clock::now() > deadline) return false;
-        usleep(1000);
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
       }
       ended_ = true;
       status_ = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
