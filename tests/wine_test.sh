@@ -136,10 +136,15 @@ case_setup() {
 }
 
 case_cleanup() {
+  local server_dir=""
   if [ -d "$WINEPREFIX" ]; then
+    # The prefix names the wineserver's folder below the temporary folder, which
+    # the server leaves behind.
+    if [ -r "$WINEPREFIX/wineserver" ]; then server_dir=$(cat "$WINEPREFIX/wineserver"); fi
     "$(wineserver_of)" -k >/dev/null 2>&1
     "$(wineserver_of)" -w >/dev/null 2>&1
   fi
+  if [[ "$server_dir" =~ ^wine-[A-Za-z0-9]+$ ]]; then rm -rf "${TMPDIR:-/tmp}/$server_dir"; fi
   rm -rf "$WINEPREFIX"
   if [ -e "$WINEPREFIX" ]; then fail "the wine prefix $WINEPREFIX is still there"; fi
 }
