@@ -38,9 +38,23 @@ def picture(side, seed):
     return head + info + palette + bytes(pixels), len(pixels)
 
 
-def timed(command, folder):
+def timed(stages, folder):
+    """Wall time of a pipeline of argument lists, the last stage writing to /dev/null."""
     start = time.perf_counter()
-    subprocess.run(["bash", "-c", command], cwd=folder, stdin=subprocess.DEVNULL, check=True)
+    processes = []
+    previous = subprocess.DEVNULL
+    with open(os.devnull, "wb") as sink:
+        for i, argv in enumerate(stages):
+            last = i == len(stages) - 1
+            process = subprocess.Popen(argv, cwd=folder, stdin=previous,
+                                       stdout=sink if last else subprocess.PIPE)
+            if previous is not subprocess.DEVNULL:
+                previous.close()
+            previous = process.stdout
+            processes.append(process)
+        for process in processes:
+            if process.wait() not in (0,):
+                raise RuntimeError(f"{argv} failed")
     return time.perf_counter() - start
 
 
@@ -76,10 +90,10 @@ def main():
                 saved = os.path.join(folder, name + ".out")
                 subprocess.run(["bash", "-c", f"{path} > {saved}"], cwd=folder, stdin=subprocess.DEVNULL,
                                check=True)
-                commands[name] = f"{path} | cat > /dev/null"
-                commands[name + " limit"] = f"cat {saved} | cat > /dev/null"
+                commands[name] = [[path], ["cat"]]
+                commands[name + " limit"] = [["cat", saved], ["cat"]]
             if have_netpbm:
-                commands["netpbm"] = "bmptopnm intelww4.bmp 2>/dev/null | pbmtoascii -1x2 | cat > /dev/null"
+                commands["netpbm"] = [["bmptopnm", "-quiet", "intelww4.bmp"], ["pbmtoascii", "-1x2"], ["cat"]]
             times = {name: [] for name in commands}
             for _ in range(args.runs):
                 for name, command in commands.items():

@@ -4,26 +4,28 @@
 
 #include <cstddef>
 #include <cstdio>
-#include <cstring>
 
 class OutputChunk {
  public:
   // The most bytes one Reserve() may ask for.
-  static constexpr std::size_t kMaxReserve = 64;
+  static constexpr std::size_t kMaxReserve = 16 * 1024;
 
   explicit OutputChunk(std::FILE* out) : out_(out) {}
   OutputChunk(const OutputChunk&) = delete;
   OutputChunk& operator=(const OutputChunk&) = delete;
   ~OutputChunk() { Flush(); }
 
-  // A place to write up to kMaxReserve bytes; Commit() says how many were written.
-  char* Reserve() {
-    if (used_ + kMaxReserve > sizeof bytes_) Flush();
+  // A place to write up to `count` (at most kMaxReserve) bytes; Commit() says how many were written.
+  char* Reserve(std::size_t count) {
+    if (used_ + count > sizeof bytes_) Flush();
     return bytes_ + used_;
   }
   void Commit(std::size_t count) { used_ += count; }
 
-  void Put(char c) { *Reserve() = c; Commit(1); }
+  void Put(char c) {
+    *Reserve(1) = c;
+    Commit(1);
+  }
 
   void Flush() {
     if (used_ > 0) std::fwrite(bytes_, 1, used_, out_);
