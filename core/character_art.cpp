@@ -10,14 +10,18 @@ namespace {
 // The characters of all eight pixels of one byte, leftmost (bit 7) first.
 struct ByteGlyphs {
   char text[8 * kMaxGlyphBytes];
-  unsigned char length;
+  std::size_t length;
 };
 
 using GlyphTable = std::array<ByteGlyphs, 256>;
 
+// Pixel bytes expanded per reservation of output space: at most 8 * kMaxGlyphBytes each.
+constexpr std::size_t kBytesPerStep = OutputChunk::kMaxReserve / sizeof(ByteGlyphs::text);
+
 void BuildTable(GlyphTable& table, std::string_view setGlyph) {
   for (unsigned value = 0; value < 256; ++value) {
     ByteGlyphs& entry = table[value];
+    std::memset(entry.text, ' ', sizeof entry.text);
     std::size_t at = 0;
     for (unsigned mask = 0x80; mask != 0; mask >>= 1) {
       if ((value & mask) != 0) {
@@ -27,30 +31,53 @@ void BuildTable(GlyphTable& table, std::string_view setGlyph) {
         entry.text[at++] = ' ';
       }
     }
-    entry.length = static_cast<unsigned char>(at);
+    entry.length = at;
   }
 }
 
-void DrawRow(OutputChunk& chunk, const GlyphTable& table, const unsigned char* row,
-             std::uint32_t width, std::string_view setGlyph) {
+// Expands `count` whole pixel bytes. kCopy is a fixed number of bytes copied per
+// pixel byte, at least its longest expansion, so the copy is a few plain moves;
+// each step then advances by the expansion's real length.
+template <std::size_t kCopy>
+void ExpandBytes(OutputChunk& chunk, const GlyphTable& table, const unsigned char* bytes, std::size_t count) {
+  while (count > 0) {
+    const std::size_t step = count < kBytesPerStep ? count : kBytesPerStep;
+    char* const start = chunk.Reserve(step * sizeof(ByteGlyphs::text));
+    char* at = start;
+    for (std::size_t i = 0; i < step; ++i) {
+      const ByteGlyphs& entry = table[bytes[i]];
+      std::memcpy(at, entry.text, kCopy);
+      at += entry.length;
+    }
+    chunk.Commit(static_cast<std::size_t>(at - start));
+    bytes += step;
+    count -= step;
+  }
+}
+
+void DrawRow(OutputChunk& chunk, const GlyphTable& table, const unsigned char* row, std::uint32_t width,
+             std::string_view setGlyph) {
   const std::uint32_t wholeBytes = width / 8;
-  for (std::uint32_t i = 0; i < wholeBytes; ++i) {
-    const ByteGlyphs& entry = table[row[i]];
-    std::memcpy(chunk.Reserve(), entry.text, sizeof entry.text);
-    chunk.Commit(entry.length);
+  if (setGlyph.size() == 1) {
+    ExpandBytes<8>(chunk, table, row, wholeBytes);
+  } else {
+    ExpandBytes<sizeof(ByteGlyphs::text)>(chunk, table, row, wholeBytes);
   }
   // The pixels of a last, partly used byte; its low bits are padding.
   const std::uint32_t rest = width % 8;
-  for (std::uint32_t bit = 0; bit < rest; ++bit) {
-    const unsigned mask = 0x80U >> bit;
-    char* at = chunk.Reserve();
-    if ((row[wholeBytes] & mask) != 0) {
-      std::memcpy(at, setGlyph.data(), setGlyph.size());
-      chunk.Commit(setGlyph.size());
-    } else {
-      *at = ' ';
-      chunk.Commit(1);
+  if (rest != 0) {
+    const unsigned char last = row[wholeBytes];
+    char* const start = chunk.Reserve(8 * kMaxGlyphBytes);
+    char* at = start;
+    for (std::uint32_t bit = 0; bit < rest; ++bit) {
+      if ((last & (0x80U >> bit)) != 0) {
+        std::memcpy(at, setGlyph.data(), setGlyph.size());
+        at += setGlyph.size();
+      } else {
+        *at++ = ' ';
+      }
     }
+    chunk.Commit(static_cast<std::size_t>(at - start));
   }
   chunk.Put('\n');
 }

@@ -27,13 +27,13 @@ void MemoryListing(std::FILE* out, const unsigned char* block, std::uint64_t len
   OutputChunk chunk(out);
   std::uint64_t i = 0;
   for (; i + kBytesPerLine <= length; i += kBytesPerLine) {
-    char* at = chunk.Reserve();
+    char* at = chunk.Reserve(3 * kBytesPerLine + 1);
     for (std::uint64_t k = 0; k < kBytesPerLine; ++k) PutByte(at + 3 * k, block[i + k]);
     at[3 * kBytesPerLine] = '\n';
     chunk.Commit(3 * kBytesPerLine + 1);
   }
   for (; i < length; ++i) {
-    PutByte(chunk.Reserve(), block[i]);
+    PutByte(chunk.Reserve(3), block[i]);
     chunk.Commit(3);
   }
 }

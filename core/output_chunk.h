@@ -4,12 +4,11 @@
 
 #include <cstddef>
 #include <cstdio>
-#include <cstring>
 
 class OutputChunk {
  public:
   // The most bytes one Reserve() may ask for.
-  static constexpr std::size_t kMaxReserve = 64;
+  static constexpr std::size_t kMaxReserve = 16 * 1024;
 
   // bytes_ is scratch space left uninitialised: only the bytes_[0, used_) that
   // Commit() counted, each written before, are ever handed to the stream.
@@ -19,14 +18,17 @@ class OutputChunk {
   OutputChunk& operator=(const OutputChunk&) = delete;
   ~OutputChunk() { Flush(); }
 
-  // A place to write up to kMaxReserve bytes; Commit() says how many were written.
-  char* Reserve() {
-    if (used_ + kMaxReserve > sizeof bytes_) Flush();
+  // A place to write up to `count` (at most kMaxReserve) bytes; Commit() says how many were written.
+  char* Reserve(std::size_t count) {
+    if (used_ + count > sizeof bytes_) Flush();
     return bytes_ + used_;
   }
   void Commit(std::size_t count) { used_ += count; }
 
-  void Put(char c) { *Reserve() = c; Commit(1); }
+  void Put(char c) {
+    *Reserve(1) = c;
+    Commit(1);
+  }
 
   // A write that fails leaves the stream's error indicator set (ferror) for
   // whoever owns the stream; the bytes after it are handed on all the same.

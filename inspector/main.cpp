@@ -88,5 +88,8 @@ int main() {
   std::printf("\nAutor: Bc. Bremik Sotnar  - K52R7716T\n\n");
 
   if (std::fclose(fr) != 0) return FailAndWait("Chyba nelze uzavrit soubor...", kCloseFailure);
+  // Output that could not be written (a full disk, say) is no success; there is
+  // nowhere left to say so, so the status alone tells.
+  if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) return kFailure;
   return 0;
 }

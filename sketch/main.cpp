@@ -64,5 +64,8 @@ int main() {
   pixels.Release();
 
   if (std::fclose(fr) != 0) return Report("Soubor neuzavren\n", "Provedte kontrolu\n");
+  // Output that could not be written (a full disk, say) is no success; there is
+  // nowhere left to say so, so the status alone tells.
+  if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) return kFailure;
   return 0;
 }

@@ -2,7 +2,10 @@
 // into the real programs (the files alone cannot cause them).
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 
 #include "bmp_fixture.h"
@@ -88,6 +91,26 @@ TEST(CloseFailure, InspectorPrintsEverythingThenWaits) {
   EXPECT_EQ(out.rfind("Informace o obrazku:\n", 0), 0U);
   EXPECT_NE(out.find("\nVypis pameti:\nMemory starting at 0x"), std::string::npos);
   EXPECT_EQ(r.status, 254);
+}
+
+}  // namespace
+
+namespace {
+
+// Runs `program` in `folder` with standard output going to a full device.
+int StatusWritingToFullDevice(const std::string& program, const TempFolder& folder) {
+  const std::string command =
+      "cd '" + folder.Path().string() + "' && '" + program + "' > /dev/full 2>/dev/null < /dev/null";
+  const int raw = std::system(command.c_str());
+  return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+}
+
+TEST(OutputFailure, UnwrittenPictureIsNoSuccess) {
+  if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "this system has no /dev/full";
+  TempFolder folder;
+  folder.Write(kImage, Sample());
+  EXPECT_EQ(StatusWritingToFullDevice(kMonosketch, folder), 255);
+  EXPECT_EQ(StatusWritingToFullDevice(kMonolook, folder), 255);
 }
 
 }  // namespace

@@ -1,0 +1,119 @@
+#!/usr/bin/env python3
+"""Times monolook and monosketch on large one-bit pictures against the cost of the pipe.
+
+For each picture (4096 x 4096, a 2 MiB file, and 512 x 512) it saves each program's
+output, then runs, interleaved, at least 7 times each:
+  program:  the program, its standard output piped to `cat > /dev/null`
+  limit:    `cat` of the saved output, piped to `cat > /dev/null` (the same bytes)
+  netpbm:   `bmptopnm | pbmtoascii -1x2`, piped likewise (when netpbm is installed)
+and prints the medians, the ratio of each program to its limit, and the peak resident
+memory of each program (from /usr/bin/time -v) beside the size of its pixel array.
+It asserts nothing about time.
+
+Usage: python3 bench/run_bench.py [--bin build/bench/bin] [--runs 7]
+"""
+import argparse
+import os
+import random
+import shutil
+import statistics
+import struct
+import subprocess
+import tempfile
+import time
+
+
+def picture(side, seed):
+    """A one-bit BMP of side x side pixels: a random scatter with a frame and diagonals."""
+    stride = (side + 31) // 32 * 4
+    pixels = bytearray(random.Random(seed).randbytes(stride * side))
+    for y in range(side):
+        row = y * stride
+        for x in (0, side - 1, y, side - 1 - y):
+            pixels[row + x // 8] |= 0x80 >> (x % 8)
+    palette = bytes([0xFF, 0xFF, 0xFF, 0, 0, 0, 0, 0])
+    offset = 14 + 40 + len(palette)
+    info = struct.pack("<IiiHHIIiiII", 40, side, side, 1, 1, 0, len(pixels), 2835, 2835, 2, 2)
+    head = struct.pack("<2sIHHI", b"BM", offset + len(pixels), 0, 0, offset)
+    return head + info + palette + bytes(pixels), len(pixels)
+
+
+def timed(stages, folder):
+    """Wall time of a pipeline of argument lists, the last stage writing to /dev/null."""
+    start = time.perf_counter()
+    processes = []
+    previous = subprocess.DEVNULL
+    with open(os.devnull, "wb") as sink:
+        for i, argv in enumerate(stages):
+            last = i == len(stages) - 1
+            process = subprocess.Popen(argv, cwd=folder, stdin=previous,
+                                       stdout=sink if last else subprocess.PIPE)
+            if previous is not subprocess.DEVNULL:
+                previous.close()
+            previous = process.stdout
+            processes.append(process)
+        for process in processes:
+            if process.wait() not in (0,):
+                raise RuntimeError(f"{argv} failed")
+    return time.perf_counter() - start
+
+
+def peak_kib(command, folder):
+    result = subprocess.run(["/usr/bin/time", "-v", "bash", "-c", f"exec {command}"], cwd=folder,
+                            stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE,
+                            text=True, check=True)
+    for line in result.stderr.splitlines():
+        if "Maximum resident set size" in line:
+            return int(line.split(":")[1])
+    return -1
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--bin", default="build/bench/bin", help="folder holding the built programs")
+    parser.add_argument("--runs", type=int, default=7)
+    args = parser.parse_args()
+    bindir = os.path.abspath(args.bin)
+    programs = {name: os.path.join(bindir, name) for name in ("monosketch", "monolook")}
+    have_netpbm = shutil.which("bmptopnm") and shutil.which("pbmtoascii")
+
+    print(f"machine: {os.cpu_count()} cores, {os.uname().machine}, kernel {os.uname().release}")
+    with tempfile.TemporaryDirectory(prefix="monobench-") as top:
+        for side in (512, 4096):
+            folder = os.path.join(top, str(side))
+            os.mkdir(folder)
+            data, pixel_bytes = picture(side, side)
+            with open(os.path.join(folder, "intelww4.bmp"), "wb") as f:
+                f.write(data)
+            commands = {}
+            for name, path in programs.items():
+                saved = os.path.join(folder, name + ".out")
+                subprocess.run(["bash", "-c", f"{path} > {saved}"], cwd=folder, stdin=subprocess.DEVNULL,
+                               check=True)
+                commands[name] = [[path], ["cat"]]
+                commands[name + " limit"] = [["cat", saved], ["cat"]]
+            if have_netpbm:
+                commands["netpbm"] = [["bmptopnm", "-quiet", "intelww4.bmp"], ["pbmtoascii", "-1x2"], ["cat"]]
+            times = {name: [] for name in commands}
+            for _ in range(args.runs):
+                for name, command in commands.items():
+                    times[name].append(timed(command, folder))
+            median = {name: statistics.median(values) for name, values in times.items()}
+
+            print(f"\n{side} x {side} picture, {len(data)} bytes, median of {args.runs} interleaved runs:")
+            for name in programs:
+                out_bytes = os.path.getsize(os.path.join(folder, name + ".out"))
+                ratio = median[name] / median[name + " limit"]
+                print(f"  {name:10} {median[name] * 1000:8.2f} ms   limit {median[name + ' limit'] * 1000:8.2f} ms"
+                      f"   ratio {ratio:5.2f}   ({out_bytes} output bytes)")
+            if have_netpbm:
+                limit = median["monosketch limit"]
+                print(f"  netpbm     {median['netpbm'] * 1000:8.2f} ms   = {median['netpbm'] / limit:5.2f} x the "
+                      f"monosketch limit")
+            for name, path in programs.items():
+                kib = peak_kib(path, folder)
+                print(f"  {name:10} peak resident {kib} KiB (pixel array {pixel_bytes // 1024} KiB)")
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,47 @@
+# The Windows programs of the mingw preset, run under wine (Debian's wine64).
+# Every test shares one fresh wine prefix, made by the wine.setup fixture (wine's
+# first start in a prefix is slow) and removed by wine.cleanup.
+
+find_program(WINE64 NAMES wine64 PATHS /usr/lib/wine NO_CMAKE_FIND_ROOT_PATH)
+if(NOT WINE64)
+  message(WARNING "wine64 not found (Debian package wine64): the wine tests will fail")
+  set(WINE64 /usr/lib/wine/wine64)
+endif()
+
+# The programs again, from the same sources, with every fclose failing.
+foreach(program IN ITEMS monolook monosketch)
+  if(program STREQUAL monolook)
+    set(main ${PROJECT_SOURCE_DIR}/inspector/main.cpp)
+  else()
+    set(main ${PROJECT_SOURCE_DIR}/sketch/main.cpp)
+  endif()
+  add_executable(${program}_fclose_fails ${main} fclose_fails.cpp)
+  target_link_libraries(${program}_fclose_fails PRIVATE monocore mono_warnings)
+  target_link_options(${program}_fclose_fails PRIVATE -Wl,--wrap=fclose)
+  set_target_properties(${program}_fclose_fails PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
+endforeach()
+
+set(wine_environment
+  WINE64=${WINE64}
+  WINEPREFIX=${CMAKE_CURRENT_BINARY_DIR}/wine-prefix
+  MONOLOOK_EXE=$<TARGET_FILE:monolook>
+  MONOSKETCH_EXE=$<TARGET_FILE:monosketch>
+  MONOLOOK_CLOSE_FAILS_EXE=$<TARGET_FILE:monolook_fclose_fails>
+  MONOSKETCH_CLOSE_FAILS_EXE=$<TARGET_FILE:monosketch_fclose_fails>
+  SAMPLE=${PROJECT_SOURCE_DIR}/samples/intelww4.bmp)
+
+set(wine_cases
+  sketch-draws-the-sample sketch-failures sketch-close-failure
+  look-inspects-the-sample look-failures look-waits-for-a-key look-close-failure)
+
+foreach(name IN ITEMS setup cleanup ${wine_cases})
+  add_test(NAME wine.${name} COMMAND ${BASH} ${CMAKE_CURRENT_SOURCE_DIR}/wine_test.sh ${name})
+  set_tests_properties(wine.${name} PROPERTIES ENVIRONMENT "${wine_environment}" TIMEOUT 300)
+endforeach()
+set_tests_properties(wine.setup PROPERTIES FIXTURES_SETUP wine_prefix TIMEOUT 900)
+set_tests_properties(wine.cleanup PROPERTIES FIXTURES_CLEANUP wine_prefix)
+list(TRANSFORM wine_cases PREPEND wine. OUTPUT_VARIABLE wine_case_tests)
+set_tests_properties(${wine_case_tests} PROPERTIES FIXTURES_REQUIRED wine_prefix)
+# monosketch.exe reads one fixed place on drive C:, which these tests fill in turn.
+set_tests_properties(wine.sketch-draws-the-sample wine.sketch-failures wine.sketch-close-failure
+  PROPERTIES RESOURCE_LOCK monosketch_fixed_path)
