@@ -8,7 +8,7 @@
 class OutputChunk {
  public:
   // The most bytes one Reserve() may ask for.
-  static constexpr std::size_t kMaxReserve = 16 * 1024;
+  static constexpr std::size_t kMaxReserve = std::size_t{16} * 1024;
 
   // bytes_ is scratch space left uninitialised: only the bytes_[0, used_) that
   // Commit() counted, each written before, are ever handed to the stream.

@@ -5,8 +5,12 @@
 // messages and exit statuses are run under wine.
 #include <cstdio>
 
+// The linker's --wrap=fclose fixes these two names; they are reserved identifiers
+// on purpose.
+// NOLINTNEXTLINE(bugprone-reserved-identifier,cert-dcl37-c,cert-dcl51-cpp)
 extern "C" int __real_fclose(std::FILE* stream);
 
+// NOLINTNEXTLINE(bugprone-reserved-identifier,cert-dcl37-c,cert-dcl51-cpp)
 extern "C" int __wrap_fclose(std::FILE* stream) {
   __real_fclose(stream);
   return EOF;
