@@ -56,6 +56,9 @@ std::vector<FuzzSeed> FuzzSeeds() {
       {"pattern_33x5_padded.bmp", BmpOfArt(Pattern(33, 5), false, 0xFF), CorePathEnd::Drawn},
       {"pattern_40x7_top_down_padded.bmp", BmpOfArt(Pattern(40, 7), true, 0xA5), CorePathEnd::Drawn},
       {"pattern_72x12.bmp", BmpOfArt(Pattern(72, 12)), CorePathEnd::Drawn},
+      // Drawn, it fills more than one output chunk (64 KiB) with every glyph, and
+      // it lets the fuzzer make inputs of that size.
+      {"pattern_1024x64.bmp", BmpOfArt(Pattern(1024, 64)), CorePathEnd::Drawn},
       {"gap_before_pixels.bmp", BuildBmp(gap, PixelArray(Pattern(12, 3))), CorePathEnd::Drawn},
       {"info_header_124.bmp", BuildBmp(large, PixelArray(Pattern(16, 2))), CorePathEnd::Drawn},
       {"eight_bits.bmp", WithField16(checker, 28, 8), CorePathEnd::Refused},
