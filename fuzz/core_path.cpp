@@ -124,8 +124,9 @@ void CheckDrawing(const unsigned char* pixels, std::uint64_t length, const Bitma
 }
 
 // The glyphs the programs draw with: monosketch's "@", monolook's block on this
-// system, and the block of Windows consoles.
-constexpr std::string_view kGlyphs[] = {"@", kFullBlockGlyph, "\xDB"};
+// system, and the block of Windows consoles; and a four-byte character, the
+// longest glyph CharacterArt takes, whose expansions fill its table entries.
+constexpr std::string_view kGlyphs[] = {"@", kFullBlockGlyph, "\xDB", "\xF0\x9F\x80\xB0"};
 
 }  // namespace
 
