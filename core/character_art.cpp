@@ -37,8 +37,8 @@ void BuildTable(GlyphTable& table, std::string_view setGlyph) {
 
 // Expands `count` whole pixel bytes. kCopy is a fixed number of bytes copied per
 // pixel byte, at least its longest expansion, so the copy is a few plain moves;
-// each step then advances by the expansion's real length.
-template <std::size_t kCopy>
+// each step then advances by the expansion's real length (always kCopy when kFixed).
+template <std::size_t kCopy, bool kFixed>
 void ExpandBytes(OutputChunk& chunk, const GlyphTable& table, const unsigned char* bytes, std::size_t count) {
   while (count > 0) {
     const std::size_t step = count < kBytesPerStep ? count : kBytesPerStep;
@@ -47,7 +47,7 @@ void ExpandBytes(OutputChunk& chunk, const GlyphTable& table, const unsigned cha
     for (std::size_t i = 0; i < step; ++i) {
       const ByteGlyphs& entry = table[bytes[i]];
       std::memcpy(at, entry.text, kCopy);
-      at += entry.length;
+      at += kFixed ? kCopy : entry.length;
     }
     chunk.Commit(static_cast<std::size_t>(at - start));
     bytes += step;
@@ -59,9 +59,9 @@ void DrawRow(OutputChunk& chunk, const GlyphTable& table, const unsigned char* r
              std::string_view setGlyph) {
   const std::uint32_t wholeBytes = width / 8;
   if (setGlyph.size() == 1) {
-    ExpandBytes<8>(chunk, table, row, wholeBytes);
+    ExpandBytes<8, true>(chunk, table, row, wholeBytes);  // every pixel byte gives eight characters
   } else {
-    ExpandBytes<sizeof(ByteGlyphs::text)>(chunk, table, row, wholeBytes);
+    ExpandBytes<sizeof(ByteGlyphs::text), false>(chunk, table, row, wholeBytes);
   }
   // The pixels of a last, partly used byte; its low bits are padding.
   const std::uint32_t rest = width % 8;

@@ -5,6 +5,7 @@
 
 #include "bitmap.h"
 #include "character_art.h"
+#include "console_output.h"
 #include "memory_listing.h"
 
 namespace {
@@ -47,6 +48,7 @@ void PrintReport(const BitmapFileHeader& fileHeader, const BitmapInfoHeader& inf
 }  // namespace
 
 int main() {
+  UseLargeOutputBuffer();
   std::FILE* fr = std::fopen(InputPath, "rb");
   if (fr == nullptr) return CannotOpen();
 

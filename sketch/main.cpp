@@ -3,6 +3,7 @@
 
 #include "bitmap.h"
 #include "character_art.h"
+#include "console_output.h"
 
 namespace {
 
@@ -35,6 +36,7 @@ int ReportRefusal(BitmapCheck check) {
 }  // namespace
 
 int main() {
+  UseLargeOutputBuffer();
   std::FILE* fr = std::fopen(InputPath, "rb");
   if (fr == nullptr) return ReportCannotOpen();
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -230,6 +231,23 @@ TEST(LoadPixelsTest, LoadsTheStoredArrayFromTheOffset) {
   ASSERT_EQ(LoadPixels(file.get(), f, PixelDataSize(h), buffer), LoadResult::Loaded);
   ASSERT_EQ(buffer.size, 16U);
   EXPECT_EQ(Bytes(buffer.data, buffer.data + buffer.size), pixels);
+}
+
+TEST(LoadPixelsTest, LoadsPixelArraysOfMegabytes) {
+  // 4096 x 4200: 2,150,400 bytes, more than one 2 MiB huge page.
+  BmpFields fields;
+  fields.width = 4096;
+  fields.height = 4200;
+  Bytes pixels(std::size_t{512} * 4200);
+  for (std::size_t i = 0; i < pixels.size(); ++i) pixels[i] = static_cast<unsigned char>(i * 31 + i / 4093);
+  MemoryFile file(BuildBmp(fields, pixels));
+  BitmapFileHeader f;
+  BitmapInfoHeader h;
+  ASSERT_EQ(ReadHeaders(file.get(), f, h), HeaderRead::Whole);
+  PixelBuffer buffer;
+  ASSERT_EQ(LoadPixels(file.get(), f, PixelDataSize(h), buffer), LoadResult::Loaded);
+  ASSERT_EQ(buffer.size, pixels.size());
+  EXPECT_TRUE(std::equal(pixels.begin(), pixels.end(), buffer.data));
 }
 
 TEST(LoadPixelsTest, ShortReadLeavesNothingLoaded) {

@@ -61,6 +61,19 @@ TEST(AllocationFailure, InspectorPrintsTheReportThenTheMessageWithoutWaiting) {
   EXPECT_EQ(r.status, 255);
 }
 
+// Pixel arrays of 2 MiB and more are allocated on huge-page boundaries; running
+// out of memory there is reported the same way.
+TEST(AllocationFailure, PicturesOfMegabytesToo) {
+  BmpFields fields;
+  fields.width = 4096;
+  fields.height = 4096;
+  TempFolder folder;
+  folder.Write(kImage, BuildBmp(fields, Bytes(std::size_t{512} * 4096, 0xA5)));
+  const RunResult r = RunProgram(kMonosketch, folder.Path(), "", NoMemory());
+  EXPECT_EQ(r.out, sketch_text::kNoMemory);
+  EXPECT_EQ(r.status, 255);
+}
+
 TEST(AllocationFailure, ShimLeavesSmallPicturesAlone) {
   TempFolder folder;
   folder.Write(kImage, BmpOfArt({"#..#", ".##."}));
