@@ -59,6 +59,10 @@ std::vector<FuzzSeed> FuzzSeeds() {
       // Drawn, it fills more than one output chunk (64 KiB) with every glyph, and
       // it lets the fuzzer make inputs of that size.
       {"pattern_1024x64.bmp", BmpOfArt(Pattern(1024, 64)), CorePathEnd::Drawn},
+      // Rows of more than 4096 pixels: each is more than one run of bytes that the
+      // drawing expands at a time, and ends in a partly used byte.
+      {"pattern_4100x3_padded.bmp", BmpOfArt(Pattern(4100, 3), false, 0xFF), CorePathEnd::Drawn},
+      {"pattern_5001x2_top_down_padded.bmp", BmpOfArt(Pattern(5001, 2), true, 0x5A), CorePathEnd::Drawn},
       {"gap_before_pixels.bmp", BuildBmp(gap, PixelArray(Pattern(12, 3))), CorePathEnd::Drawn},
       {"info_header_124.bmp", BuildBmp(large, PixelArray(Pattern(16, 2))), CorePathEnd::Drawn},
       {"eight_bits.bmp", WithField16(checker, 28, 8), CorePathEnd::Refused},
