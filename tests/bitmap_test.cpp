@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <iterator>
 #include <string>
 
 #include "bmp_fixture.h"
@@ -53,14 +54,37 @@ TEST(HeaderDecoding, ReadsEveryFieldLittleEndian) {
   EXPECT_EQ(h.coloursImportant, 0x36353433U);
 }
 
+// Every field's low-order bytes have their high bit set, its top byte not: a
+// decoder that widens a byte with its sign would turn the bytes above it into 0xFF.
 TEST(HeaderDecoding, HighBytesDoNotSignExtend) {
-  Bytes bytes(54, 0xFF);
+  // The sizes of the sixteen fields, in file order: the file header, then the information header.
+  const std::size_t sizes[] = {2, 4, 2, 2, 4, 4, 4, 4, 2, 2, 4, 4, 4, 4, 4, 4};
+  Bytes bytes;
+  for (std::size_t field = 0; field < std::size(sizes); ++field) {
+    for (std::size_t i = 0; i + 1 < sizes[field]; ++i) {
+      bytes.push_back(static_cast<unsigned char>(0x80 + 0x10 * i + field));
+    }
+    bytes.push_back(static_cast<unsigned char>(0x10 + field));
+  }
+  ASSERT_EQ(bytes.size(), 54U);
   const BitmapFileHeader f = DecodeFileHeader(bytes.data());
   const BitmapInfoHeader h = DecodeInfoHeader(bytes.data() + 14);
-  EXPECT_EQ(f.signature, 0xFFFF);
-  EXPECT_EQ(f.pixelOffset, 0xFFFFFFFFU);
-  EXPECT_EQ(h.width, 0xFFFFFFFFU);
-  EXPECT_EQ(h.bitsPerPixel, 0xFFFF);
+  EXPECT_EQ(f.signature, 0x1080);
+  EXPECT_EQ(f.fileSize, 0x11A19181U);
+  EXPECT_EQ(f.reserved1, 0x1282);
+  EXPECT_EQ(f.reserved2, 0x1383);
+  EXPECT_EQ(f.pixelOffset, 0x14A49484U);
+  EXPECT_EQ(h.headerSize, 0x15A59585U);
+  EXPECT_EQ(h.width, 0x16A69686U);
+  EXPECT_EQ(h.height, 0x17A79787U);
+  EXPECT_EQ(h.planes, 0x1888);
+  EXPECT_EQ(h.bitsPerPixel, 0x1989);
+  EXPECT_EQ(h.compression, 0x1AAA9A8AU);
+  EXPECT_EQ(h.imageSize, 0x1BAB9B8BU);
+  EXPECT_EQ(h.xPixelsPerMeter, 0x1CAC9C8CU);
+  EXPECT_EQ(h.yPixelsPerMeter, 0x1DAD9D8DU);
+  EXPECT_EQ(h.coloursUsed, 0x1EAE9E8EU);
+  EXPECT_EQ(h.coloursImportant, 0x1FAF9F8FU);
 }
 
 TEST(ReadHeadersTest, WholeShortAndUnreadableFiles) {
