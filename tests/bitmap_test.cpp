@@ -151,7 +151,13 @@ INSTANTIATE_TEST_SUITE_P(
                     GeometryCase{8, 0x80000000U, 4, 0x80000000U, 0x200000000ULL},
                     // Products beyond 32 bits are kept whole.
                     GeometryCase{0x7FFFFFFFU, 0x7FFFFFFFU, 0x10000000U, 0x7FFFFFFFU, 0x10000000ULL * 0x7FFFFFFFULL},
-                    GeometryCase{65536, 524288, 8192, 524288, 0x100000000ULL}));
+                    GeometryCase{65536, 524288, 8192, 524288, 0x100000000ULL}),
+    [](const testing::TestParamInfo<GeometryCase>& info) {
+      const auto height = static_cast<std::int32_t>(info.param.height);
+      const std::string rows = height < 0 ? "minus_" + std::to_string(-static_cast<std::int64_t>(height))
+                                          : std::to_string(height);
+      return "width_" + std::to_string(info.param.width) + "_height_" + rows;
+    });
 
 struct CheckCase {
   // cppcheck-suppress unusedStructMember ; read by the test name generator of INSTANTIATE_TEST_SUITE_P below
