@@ -124,6 +124,13 @@ bool Program::Pump(int milliseconds) {
 
 bool Program::RunningAfter(int milliseconds) { return !Pump(milliseconds); }
 
+const std::string& Program::OutputOnceItHolds(std::size_t bytes, int seconds) {
+  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+  while (out_.size() < bytes && !Pump(10) && std::chrono::steady_clock::now() < until) {
+  }
+  return out_;
+}
+
 RunResult Program::Finish(int seconds) {
   CloseInput();
   RunResult result;

@@ -57,6 +57,9 @@ class Program {
   void CloseInput();
   // Collects output for `milliseconds`; true if the program is still running afterwards.
   bool RunningAfter(int milliseconds);
+  // Collects output until `bytes` of it have come, the program ends, or `seconds` pass;
+  // returns all output so far.
+  const std::string& OutputOnceItHolds(std::size_t bytes, int seconds);
   // Closes standard input and waits for the end, at most `seconds`; kills the program then.
   RunResult Finish(int seconds = 60);
 
