@@ -33,8 +33,12 @@ void TempFolder::Write(const std::string& name, const Bytes& bytes) const {
   file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
-Program::Program(const std::string& executable, const std::filesystem::path& folder, const Environment& env,
+Program::Program(const Command& command, const std::filesystem::path& folder, const Environment& env,
                  const Identity* as) {
+  Command words = command;  // execv takes its arguments as char*
+  std::vector<char*> argv;
+  for (std::string& word : words) argv.push_back(word.data());
+  argv.push_back(nullptr);
   int in[2];
   int out[2];
   if (pipe(in) != 0 || pipe(out) != 0) throw std::runtime_error("pipe failed");
@@ -51,7 +55,7 @@ Program::Program(const std::string& executable, const std::filesystem::path& fol
     if (as != nullptr && (setgroups(0, nullptr) != 0 || setgid(as->group) != 0 || setuid(as->user) != 0)) _exit(126);
     if (chdir(folder.c_str()) != 0) _exit(127);
     for (const auto& [name, value] : env) setenv(name.c_str(), value.c_str(), 1);
-    execl(executable.c_str(), executable.c_str(), static_cast<char*>(nullptr));
+    execv(argv[0], argv.data());
     _exit(127);
   }
   close(in[0]);
