@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
@@ -36,9 +37,8 @@ void TempFolder::Write(const std::string& name, const Bytes& bytes) const {
 Program::Program(const Command& command, const std::filesystem::path& folder, const Environment& env,
                  const Identity* as) {
   Command words = command;  // execv takes its arguments as char*
-  std::vector<char*> argv;
-  for (std::string& word : words) argv.push_back(word.data());
-  argv.push_back(nullptr);
+  std::vector<char*> argv(words.size() + 1, nullptr);
+  std::transform(words.begin(), words.end(), argv.begin(), [](std::string& word) { return word.data(); });
   int in[2];
   int out[2];
   if (pipe(in) != 0 || pipe(out) != 0) throw std::runtime_error("pipe failed");
