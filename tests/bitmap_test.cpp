@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <iterator>
 #include <string>
 
 #include "bmp_fixture.h"
@@ -53,14 +54,37 @@ TEST(HeaderDecoding, ReadsEveryFieldLittleEndian) {
   EXPECT_EQ(h.coloursImportant, 0x36353433U);
 }
 
+// Every field's low-order bytes have their high bit set, its top byte not: a
+// decoder that widens a byte with its sign would turn the bytes above it into 0xFF.
 TEST(HeaderDecoding, HighBytesDoNotSignExtend) {
-  Bytes bytes(54, 0xFF);
+  // The sizes of the sixteen fields, in file order: the file header, then the information header.
+  const std::size_t sizes[] = {2, 4, 2, 2, 4, 4, 4, 4, 2, 2, 4, 4, 4, 4, 4, 4};
+  Bytes bytes;
+  for (std::size_t field = 0; field < std::size(sizes); ++field) {
+    for (std::size_t i = 0; i + 1 < sizes[field]; ++i) {
+      bytes.push_back(static_cast<unsigned char>(0x80 + 0x10 * i + field));
+    }
+    bytes.push_back(static_cast<unsigned char>(0x10 + field));
+  }
+  ASSERT_EQ(bytes.size(), 54U);
   const BitmapFileHeader f = DecodeFileHeader(bytes.data());
   const BitmapInfoHeader h = DecodeInfoHeader(bytes.data() + 14);
-  EXPECT_EQ(f.signature, 0xFFFF);
-  EXPECT_EQ(f.pixelOffset, 0xFFFFFFFFU);
-  EXPECT_EQ(h.width, 0xFFFFFFFFU);
-  EXPECT_EQ(h.bitsPerPixel, 0xFFFF);
+  EXPECT_EQ(f.signature, 0x1080);
+  EXPECT_EQ(f.fileSize, 0x11A19181U);
+  EXPECT_EQ(f.reserved1, 0x1282);
+  EXPECT_EQ(f.reserved2, 0x1383);
+  EXPECT_EQ(f.pixelOffset, 0x14A49484U);
+  EXPECT_EQ(h.headerSize, 0x15A59585U);
+  EXPECT_EQ(h.width, 0x16A69686U);
+  EXPECT_EQ(h.height, 0x17A79787U);
+  EXPECT_EQ(h.planes, 0x1888);
+  EXPECT_EQ(h.bitsPerPixel, 0x1989);
+  EXPECT_EQ(h.compression, 0x1AAA9A8AU);
+  EXPECT_EQ(h.imageSize, 0x1BAB9B8BU);
+  EXPECT_EQ(h.xPixelsPerMeter, 0x1CAC9C8CU);
+  EXPECT_EQ(h.yPixelsPerMeter, 0x1DAD9D8DU);
+  EXPECT_EQ(h.coloursUsed, 0x1EAE9E8EU);
+  EXPECT_EQ(h.coloursImportant, 0x1FAF9F8FU);
 }
 
 TEST(ReadHeadersTest, WholeShortAndUnreadableFiles) {
@@ -127,7 +151,13 @@ INSTANTIATE_TEST_SUITE_P(
                     GeometryCase{8, 0x80000000U, 4, 0x80000000U, 0x200000000ULL},
                     // Products beyond 32 bits are kept whole.
                     GeometryCase{0x7FFFFFFFU, 0x7FFFFFFFU, 0x10000000U, 0x7FFFFFFFU, 0x10000000ULL * 0x7FFFFFFFULL},
-                    GeometryCase{65536, 524288, 8192, 524288, 0x100000000ULL}));
+                    GeometryCase{65536, 524288, 8192, 524288, 0x100000000ULL}),
+    [](const testing::TestParamInfo<GeometryCase>& info) {
+      const auto height = static_cast<std::int32_t>(info.param.height);
+      const std::string rows = height < 0 ? "minus_" + std::to_string(-static_cast<std::int64_t>(height))
+                                          : std::to_string(height);
+      return "width_" + std::to_string(info.param.width) + "_height_" + rows;
+    });
 
 struct CheckCase {
   // cppcheck-suppress unusedStructMember ; read by the test name generator of INSTANTIATE_TEST_SUITE_P below

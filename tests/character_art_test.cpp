@@ -55,6 +55,7 @@ struct WidthCase {
   std::size_t width;
   std::size_t height;
   bool topDown;
+  std::string_view glyph = "@";
 };
 
 class Widths : public testing::TestWithParam<WidthCase> {};
@@ -67,15 +68,27 @@ TEST_P(Widths, DrawsEachRowWhole) {
   const Bytes pixels = PixelArray(art, c.topDown, 0xFF);
   const auto rows = static_cast<std::uint32_t>(c.height);
   const BitmapInfoHeader info = Info(static_cast<std::uint32_t>(c.width), c.topDown ? 0U - rows : rows);
-  EXPECT_EQ(Draw(pixels, info, "@"), ArtText(art, "@"));
+  const std::string glyph(c.glyph);
+  EXPECT_EQ(Draw(pixels, info, glyph), ArtText(art, glyph));
 }
+
+const std::string_view kBlockGlyph = "\xE2\x96\x88";
 
 INSTANTIATE_TEST_SUITE_P(Pictures, Widths,
                          testing::Values(WidthCase{1, 5, false}, WidthCase{8, 5, false}, WidthCase{9, 5, false},
                                          WidthCase{32, 32, false}, WidthCase{40, 7, false},
                                          WidthCase{127, 4, false}, WidthCase{1, 5, true},
                                          WidthCase{9, 5, true}, WidthCase{40, 7, true},
-                                         WidthCase{127, 4, true}));
+                                         WidthCase{127, 4, true},
+                                         // Rows of 1100 whole pixel bytes and five pixels more:
+                                         // each row is expanded in several steps of output space.
+                                         WidthCase{8805, 3, false}, WidthCase{8805, 3, false, kBlockGlyph}),
+                         [](const testing::TestParamInfo<WidthCase>& info) {
+                           const WidthCase& c = info.param;
+                           return "width_" + std::to_string(c.width) + "_by_" + std::to_string(c.height) +
+                                  (c.topDown ? "_top_down_" : "_bottom_up_") + std::to_string(c.glyph.size()) +
+                                  "_byte_glyph";
+                         });
 
 TEST(CharacterArtTest, MultiByteGlyph) {
   const Art art{"#.#", ".#."};

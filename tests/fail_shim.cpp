@@ -1,6 +1,11 @@
 // Preloaded into a program under test to make the C library fail on request:
 //   MONO_FAIL_MALLOC_ABOVE=N  malloc or aligned_alloc of more than N bytes returns null
 //   MONO_FAIL_FCLOSE=1        fclose closes the stream but reports failure
+//   MONO_FAIL_STDOUT_FWRITE=N the Nth fwrite to standard output is passed on, then the
+//                             stream is flushed with descriptor 1 pointing at /dev/full:
+//                             the C library's own write fails, sets the stream's error
+//                             indicator and drops what was buffered; descriptor 1 is
+//                             then put back, so later writes succeed
 // Failures that a picture file cannot cause are shown this way on the real programs.
 //
 // Every call the shim lets through goes on to the next definition after it
@@ -8,6 +13,8 @@
 // runtime's in a sanitizer build, whose free() must get back only blocks its own
 // malloc() made. The programs are single-threaded, so plain statics do.
 #include <dlfcn.h>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstddef>
@@ -20,17 +27,21 @@ using MallocFn = void* (*)(std::size_t);
 using AlignedAllocFn = void* (*)(std::size_t, std::size_t);
 using FreeFn = void (*)(void*);
 using FcloseFn = int (*)(std::FILE*);
+using FwriteFn = std::size_t (*)(const void*, std::size_t, std::size_t, std::FILE*);
 
-// Read without allocating: getenv and a hand-made decimal parse. Read afresh on
-// every call: the first allocations of a process can come before its environment
-// is set up (in a sanitizer build they do), and a value kept from then would be wrong.
-std::size_t MallocLimit() {
-  const char* text = std::getenv("MONO_FAIL_MALLOC_ABOVE");
-  if (text == nullptr || *text == '\0') return static_cast<std::size_t>(-1);
+// A setting's number, or `unset` when it is not given. Read without allocating:
+// getenv and a hand-made decimal parse. Read afresh on every call: the first
+// allocations of a process can come before its environment is set up (in a
+// sanitizer build they do), and a value kept from then would be wrong.
+std::size_t Setting(const char* name, std::size_t unset) {
+  const char* text = std::getenv(name);
+  if (text == nullptr || *text == '\0') return unset;
   std::size_t value = 0;
   for (; *text >= '0' && *text <= '9'; ++text) value = value * 10 + static_cast<std::size_t>(*text - '0');
   return value;
 }
+
+std::size_t MallocLimit() { return Setting("MONO_FAIL_MALLOC_ABOVE", static_cast<std::size_t>(-1)); }
 
 // dlsym may itself allocate while it looks up the next malloc (the C library keeps
 // a failed lookup's message on the heap). Those few blocks come from this static
@@ -71,6 +82,22 @@ MallocFn nextMalloc = nullptr;
 AlignedAllocFn nextAlignedAlloc = nullptr;
 FreeFn nextFree = nullptr;
 FcloseFn nextFclose = nullptr;
+FwriteFn nextFwrite = nullptr;
+
+std::size_t stdoutWrites = 0;  // fwrite calls on standard output so far
+
+// Flushes `stream` (standard output) into /dev/full: the write fails in the C
+// library, as on a full disk. Descriptor 1 is the program's own again afterwards.
+void FlushIntoFullDevice(std::FILE* stream) {
+  const int full = open("/dev/full", O_WRONLY | O_CLOEXEC);
+  const int saved = dup(STDOUT_FILENO);
+  if (full >= 0 && saved >= 0 && dup2(full, STDOUT_FILENO) == STDOUT_FILENO) {
+    (void)std::fflush(stream);
+    (void)dup2(saved, STDOUT_FILENO);
+  }
+  if (full >= 0) (void)close(full);
+  if (saved >= 0) (void)close(saved);
+}
 
 }  // namespace
 
@@ -116,4 +143,15 @@ extern "C" int fclose(std::FILE* stream) {
     return EOF;
   }
   return result;
+}
+
+extern "C" std::size_t fwrite(const void* data, std::size_t size, std::size_t count, std::FILE* stream) {
+  const FwriteFn real = Next(nextFwrite, "fwrite");
+  if (real == nullptr) {
+    errno = EIO;
+    return 0;
+  }
+  const std::size_t written = real(data, size, count, stream);
+  if (stream == stdout && ++stdoutWrites == Setting("MONO_FAIL_STDOUT_FWRITE", 0)) FlushIntoFullDevice(stream);
+  return written;
 }

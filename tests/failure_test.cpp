@@ -119,6 +119,41 @@ int StatusWritingToFullDevice(const std::string& program, const TempFolder& fold
   return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
 }
 
+// A 1000 x 100 picture: monolook lists its 12,800 pixel bytes in one write of the
+// listing; drawing it takes more than one.
+Bytes WidePicture() {
+  Art art(100, std::string(1000, '.'));
+  for (std::size_t y = 0; y < art.size(); ++y) {
+    for (std::size_t x = 0; x < art[y].size(); ++x) {
+      if ((x * 7 + y * 13) % 11 < 4) art[y][x] = '#';
+    }
+  }
+  return BmpOfArt(art);
+}
+
+// The first write to standard output fails and the later ones succeed: the final
+// flush then succeeds, but what was lost must still show in the status.
+TEST(OutputFailure, AWriteThatFailsOnceIsNoSuccess) {
+  if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "this system has no /dev/full";
+  TempFolder folder;
+  const Bytes file = WidePicture();
+  folder.Write(kImage, file);
+  const Environment firstWriteFails = WithShim("MONO_FAIL_STDOUT_FWRITE", "1");
+
+  // monolook's first is the listing: it and the report before it are lost.
+  const RunResult look = RunProgram(kMonolook, folder.Path(), "", firstWriteFails);
+  EXPECT_EQ(look.out, "\n" + ReferenceDrawing(file, kBlock) + look_text::kAuthor);
+  EXPECT_EQ(look.status, 255);
+
+  // monosketch's first is the top of the drawing; the rest of it arrives.
+  const std::string drawing = ReferenceDrawing(file, "@");
+  const RunResult sketch = RunProgram(kMonosketch, folder.Path(), "", firstWriteFails);
+  EXPECT_FALSE(sketch.out.empty());
+  EXPECT_LT(sketch.out.size(), drawing.size());
+  EXPECT_TRUE(drawing.ends_with(sketch.out)) << "the drawing from where the failed write ended";
+  EXPECT_EQ(sketch.status, 255);
+}
+
 TEST(OutputFailure, UnwrittenPictureIsNoSuccess) {
   if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "this system has no /dev/full";
   TempFolder folder;

@@ -35,6 +35,24 @@ TEST(Inspector, WithoutTheFileWaitsForAKeyAndFails) {
   EXPECT_EQ(r.status, 255);
 }
 
+// Standard output is fully buffered, so text printed before the wait reaches the
+// console only if it is flushed before the program starts waiting for the key.
+TEST(Inspector, TheMessageStandsOnTheConsoleWhileItWaits) {
+  Bytes file = BmpOfArt({"#.#", ".#."});
+  PutLe16(file, 28, 8);  // eight bits per pixel: refused after the header report
+  TempFolder folder;
+  folder.Write(kImage, file);
+  const std::string expected = Report(file) + kNotMonochrome;
+  Program look(kMonolook, folder.Path());
+  const std::string shown = look.OutputOnceItHolds(expected.size(), 10);
+  EXPECT_TRUE(look.RunningAfter(0)) << "still waiting for a key";
+  EXPECT_EQ(shown, expected) << "everything is on the console before the key is pressed";
+  look.Send("x");
+  const RunResult r = look.Finish(10);
+  EXPECT_EQ(r.out, expected);
+  EXPECT_EQ(r.status, 255);
+}
+
 TEST(Inspector, WithoutTheFileAtEndOfInputEndsAtOnce) {
   TempFolder folder;
   const RunResult r = RunProgram(kMonolook, folder.Path());

@@ -61,7 +61,10 @@ INSTANTIATE_TEST_SUITE_P(Lengths, Listing,
                                              text += Groups(i, i + 16) + "\n";
                                            }
                                            return text + Groups(288, 300);
-                                         }()}));
+                                         }()}),
+                         [](const testing::TestParamInfo<ListingCase>& info) {
+                           return "length_" + std::to_string(info.param.length);
+                         });
 
 TEST(ListingTest, UppercaseDigitsAndEveryByteValue) {
   const Bytes block{0xAB, 0xCD, 0xEF, 0x00, 0xFF, 0x0A};

@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
@@ -33,8 +34,11 @@ void TempFolder::Write(const std::string& name, const Bytes& bytes) const {
   file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
-Program::Program(const std::string& executable, const std::filesystem::path& folder, const Environment& env,
+Program::Program(const Command& command, const std::filesystem::path& folder, const Environment& env,
                  const Identity* as) {
+  Command words = command;  // execv takes its arguments as char*
+  std::vector<char*> argv(words.size() + 1, nullptr);
+  std::transform(words.begin(), words.end(), argv.begin(), [](std::string& word) { return word.data(); });
   int in[2];
   int out[2];
   if (pipe(in) != 0 || pipe(out) != 0) throw std::runtime_error("pipe failed");
@@ -51,7 +55,7 @@ Program::Program(const std::string& executable, const std::filesystem::path& fol
     if (as != nullptr && (setgroups(0, nullptr) != 0 || setgid(as->group) != 0 || setuid(as->user) != 0)) _exit(126);
     if (chdir(folder.c_str()) != 0) _exit(127);
     for (const auto& [name, value] : env) setenv(name.c_str(), value.c_str(), 1);
-    execl(executable.c_str(), executable.c_str(), static_cast<char*>(nullptr));
+    execv(argv[0], argv.data());
     _exit(127);
   }
   close(in[0]);
@@ -123,6 +127,13 @@ bool Program::Pump(int milliseconds) {
 }
 
 bool Program::RunningAfter(int milliseconds) { return !Pump(milliseconds); }
+
+const std::string& Program::OutputOnceItHolds(std::size_t bytes, int seconds) {
+  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+  while (out_.size() < bytes && !Pump(10) && std::chrono::steady_clock::now() < until) {
+  }
+  return out_;
+}
 
 RunResult Program::Finish(int seconds) {
   CloseInput();

@@ -42,12 +42,18 @@ struct Identity {
 // The unprivileged user and group most systems have ("nobody", "nogroup").
 inline constexpr Identity kNobody{65534, 65534};
 
+// A program and its arguments.
+using Command = std::vector<std::string>;
+
 // One run of a program whose standard input is a pipe the test holds.
 class Program {
  public:
   // With `as`, the program runs as that user and group, with no supplementary groups
   // (a program that cannot be made to is ended with status 126 before it starts).
   Program(const std::string& executable, const std::filesystem::path& folder, const Environment& env = {},
+          const Identity* as = nullptr)
+      : Program(Command{executable}, folder, env, as) {}
+  Program(const Command& command, const std::filesystem::path& folder, const Environment& env = {},
           const Identity* as = nullptr);
   ~Program();
   Program(const Program&) = delete;
@@ -57,6 +63,9 @@ class Program {
   void CloseInput();
   // Collects output for `milliseconds`; true if the program is still running afterwards.
   bool RunningAfter(int milliseconds);
+  // Collects output until `bytes` of it have come, the program ends, or `seconds` pass;
+  // returns all output so far.
+  const std::string& OutputOnceItHolds(std::size_t bytes, int seconds);
   // Closes standard input and waits for the end, at most `seconds`; kills the program then.
   RunResult Finish(int seconds = 60);
 
