@@ -31,6 +31,7 @@ readonly SECTIONS=("NAME" "SYNOPSIS" "DESCRIPTION" "EXIT STATUS" "DIAGNOSTICS" "
 # What each page must mention: its exit statuses and the programs' messages, line by line.
 readonly MONOLOOK_TEXTS=(
   "255 (-1)" "254 (-2)" "intelww4.bmp" "Autor: Bc. Bremik Sotnar - K52R7716T"
+  "low 32 bits of the block's address"
   "Chyba soubor nelze otevrit...Program bude ukoncen"
   "Chyba soubor neni jednobitovy nekomprimovany BMP...Program bude ukoncen"
   "Chyba soubor je poskozeny nebo zkraceny...Program bude ukoncen"
