@@ -175,7 +175,7 @@ std::string PlainPixels(const unsigned char* pixels, const StoredFields& fields)
     const std::uint64_t stored = fields.height < 0 ? line : rows - 1 - line;
     const unsigned char* row = pixels + stored * rowBytes;
     for (std::uint64_t x = 0; x < fields.width; ++x) {
-      const unsigned bit = (row[x / 8] >> (7 - x % 8)) & 1U;
+      const unsigned bit = (static_cast<unsigned>(row[x / 8]) >> (7 - x % 8)) & 1U;
       *cell++ = bit != 0 ? '1' : '0';
     }
     ++cell;  // the line's end, '\n' already
