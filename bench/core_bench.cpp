@@ -56,13 +56,13 @@ void IntoMemory(benchmark::State& state, const std::function<void(std::FILE*)>& 
 
 void BM_CharacterArtAt(benchmark::State& state) {
   const auto pixels = Pixels();
-  IntoMemory(state, [&](std::FILE* out) { CharacterArt(out, pixels.data(), pixels.size(), Info(), "@"); });
+  IntoMemory(state, [&](std::FILE* out) { (void)CharacterArt(out, pixels.data(), pixels.size(), Info(), "@"); });
 }
 
 void BM_CharacterArtBlock(benchmark::State& state) {
   const auto pixels = Pixels();
   IntoMemory(state,
-             [&](std::FILE* out) { CharacterArt(out, pixels.data(), pixels.size(), Info(), kFullBlockGlyph); });
+             [&](std::FILE* out) { (void)CharacterArt(out, pixels.data(), pixels.size(), Info(), kFullBlockGlyph); });
 }
 
 void BM_MemoryListing(benchmark::State& state) {

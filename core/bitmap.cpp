@@ -127,12 +127,12 @@ HeaderRead ReadHeaders(std::FILE* file, BitmapFileHeader& fileHeader, BitmapInfo
   return HeaderRead::Whole;
 }
 
-std::uint64_t FileLength(std::FILE* file) {
+std::optional<std::uint64_t> FileLength(std::FILE* file) {
   const std::int64_t here = Tell(file);
-  if (here < 0 || !SeekTo(file, 0, SEEK_END)) return 0;
+  if (here < 0 || !SeekTo(file, 0, SEEK_END)) return std::nullopt;
   const std::int64_t end = Tell(file);
-  SeekTo(file, static_cast<std::uint64_t>(here), SEEK_SET);
-  return end < 0 ? 0 : static_cast<std::uint64_t>(end);
+  if (!SeekTo(file, static_cast<std::uint64_t>(here), SEEK_SET) || end < 0) return std::nullopt;
+  return static_cast<std::uint64_t>(end);
 }
 
 bool HasBmpSignature(const BitmapFileHeader& fileHeader) {
@@ -167,11 +167,17 @@ BitmapCheck CheckBitmap(HeaderRead headerRead, const BitmapFileHeader& fileHeade
                           infoHeader.compression == 0;
   const bool sized = infoHeader.width != 0 && (infoHeader.width & 0x80000000U) == 0 &&
                      infoHeader.height != 0;
-  // A pixel array that starts inside the headers would draw header bytes as pixels.
-  const bool placed = fileHeader.pixelOffset >= kHeadersBytes;
-  if (!monochrome || !sized || !placed) return BitmapCheck::NotMonochromeBmp;
+  if (!monochrome || !sized) return BitmapCheck::NotMonochromeBmp;
 
+  // The information header is as long as its size field says (108 bytes for a
+  // BITMAPV4HEADER, 124 for a BITMAPV5HEADER); a file that ends inside it is cut short.
+  const std::uint64_t headersEnd = kFileHeaderBytes + infoHeader.headerSize;
+  if (headersEnd > fileLength) return BitmapCheck::Damaged;
+  // A pixel array that starts inside the headers would draw header bytes (a long
+  // header's colour masks, say) as pixels.
   const std::uint64_t offset = fileHeader.pixelOffset;
+  if (offset < headersEnd) return BitmapCheck::NotMonochromeBmp;
+
   if (offset > fileLength || PixelDataSize(infoHeader) > fileLength - offset) {
     return BitmapCheck::Damaged;
   }

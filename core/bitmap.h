@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <optional>
 
 // The 14-byte BMP file header (BITMAPFILEHEADER), decoded field by field.
 struct BitmapFileHeader {
@@ -45,8 +46,8 @@ enum class HeaderRead {
 // The verdict on a file whose headers were read, given before anything is allocated.
 enum class BitmapCheck {
   Accepted,
-  NotMonochromeBmp,  // not a one-bit uncompressed BMP
-  Damaged,           // the pixel array reaches past the end of the file
+  NotMonochromeBmp,  // not a one-bit uncompressed BMP, or its pixels start inside its headers
+  Damaged,           // the headers or the pixel array reach past the end of the file
 };
 
 enum class LoadResult {
@@ -77,8 +78,9 @@ BitmapInfoHeader DecodeInfoHeader(const unsigned char* bytes);
 // Reads the file header and the information header from the stream's current position.
 HeaderRead ReadHeaders(std::FILE* file, BitmapFileHeader& fileHeader, BitmapInfoHeader& infoHeader);
 
-// The length of the open file in bytes, measured by seeking to its end; 0 when it cannot be measured.
-std::uint64_t FileLength(std::FILE* file);
+// The length of the open file in bytes, measured by seeking to its end and back. Nothing
+// when it cannot be measured: a pipe or a terminal cannot seek, whatever it holds.
+std::optional<std::uint64_t> FileLength(std::FILE* file);
 
 bool HasBmpSignature(const BitmapFileHeader& fileHeader);
 bool IsTopDown(const BitmapInfoHeader& infoHeader);
@@ -90,6 +92,9 @@ std::uint64_t RowStride(std::uint32_t width);
 std::uint64_t PixelDataSize(const BitmapInfoHeader& infoHeader);
 
 // Decides whether the picture can be loaded and drawn, from the headers and the real file length.
+// The checks, in order: the signature; both headers whole; a one-bit uncompressed picture of a
+// drawable size; the information header, as long as its size field says, inside the file; the
+// pixel array starting at or after that header's end; the pixel array inside the file.
 BitmapCheck CheckBitmap(HeaderRead headerRead, const BitmapFileHeader& fileHeader,
                         const BitmapInfoHeader& infoHeader, std::uint64_t fileLength);
 

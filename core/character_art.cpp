@@ -93,7 +93,8 @@ bool CharacterArt(std::FILE* out, const unsigned char* pixels, std::uint64_t len
   if (rows == 0) return true;
   if (pixels == nullptr || PixelDataSize(infoHeader) > length) return false;
 
-  GlyphTable table;
+  // Static storage like the output block, and for the same reason: it is 10 KiB.
+  static GlyphTable table;
   BuildTable(table, setGlyph);
   const std::uint64_t stride = RowStride(width);
   const bool topDown = IsTopDown(infoHeader);

@@ -24,5 +24,5 @@ inline constexpr std::size_t kMaxGlyphBytes = 4;
 // not drawn. Bottom-up and top-down pictures (negative height) both come out top first.
 // Draws nothing and returns false when the buffer is shorter than the picture needs,
 // the width is 0 or has its top bit set, or the glyph is empty or longer than kMaxGlyphBytes.
-bool CharacterArt(std::FILE* out, const unsigned char* pixels, std::uint64_t length,
+[[nodiscard]] bool CharacterArt(std::FILE* out, const unsigned char* pixels, std::uint64_t length,
                   const BitmapInfoHeader& infoHeader, std::string_view setGlyph);

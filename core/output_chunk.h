@@ -1,5 +1,8 @@
 // A fixed block of output bytes handed to a stream whenever it fills, so that
 // drawing and listing make few large writes instead of one per character.
+// The block is static storage, not the stack: the programs then run under a
+// stack limit as small as the one `cat` needs. One chunk is in use at a time
+// (the drawing and the listing each take it in turn; the programs run one thread).
 #pragma once
 
 #include <cstddef>
@@ -10,9 +13,8 @@ class OutputChunk {
   // The most bytes one Reserve() may ask for.
   static constexpr std::size_t kMaxReserve = std::size_t{16} * 1024;
 
-  // bytes_ is scratch space left uninitialised: only the bytes_[0, used_) that
-  // Commit() counted, each written before, are ever handed to the stream.
-  // cppcheck-suppress uninitMemberVar
+  // Only the bytes_[0, used_) that Commit() counted, each written before, are
+  // ever handed to the stream.
   explicit OutputChunk(std::FILE* out) : out_(out) {}
   OutputChunk(const OutputChunk&) = delete;
   OutputChunk& operator=(const OutputChunk&) = delete;
@@ -40,5 +42,5 @@ class OutputChunk {
  private:
   std::FILE* out_;
   std::size_t used_ = 0;
-  char bytes_[64 * 1024];
+  static inline char bytes_[64 * 1024];
 };

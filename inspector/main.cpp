@@ -2,6 +2,7 @@
 // hexadecimal, draws the picture with full blocks and signs it.
 #include <cstdint>
 #include <cstdio>
+#include <optional>
 
 #include "bitmap.h"
 #include "character_art.h"
@@ -55,7 +56,9 @@ int main() {
   BitmapFileHeader fileHeader2;
   BitmapInfoHeader fileHeader3;
   const HeaderRead headerRead = ReadHeaders(fr, fileHeader2, fileHeader3);
-  if (headerRead == HeaderRead::ReadError) {
+  // A file that cannot be read, or cannot be measured (a pipe, say), cannot be checked.
+  const std::optional<std::uint64_t> length = FileLength(fr);
+  if (headerRead == HeaderRead::ReadError || !length) {
     // On a path that already failed, a failure to close adds nothing to tell.
     (void)std::fclose(fr);
     return CannotOpen();
@@ -63,7 +66,7 @@ int main() {
   // The report shows whatever the headers say, so a refused file shows its wrong field.
   if (headerRead == HeaderRead::Whole && HasBmpSignature(fileHeader2)) PrintReport(fileHeader2, fileHeader3);
 
-  const BitmapCheck check = CheckBitmap(headerRead, fileHeader2, fileHeader3, FileLength(fr));
+  const BitmapCheck check = CheckBitmap(headerRead, fileHeader2, fileHeader3, *length);
   if (check != BitmapCheck::Accepted) {
     (void)std::fclose(fr);
     return Refuse(check);
@@ -84,8 +87,13 @@ int main() {
   std::printf("\nVypis pameti:\n");
   MemoryListing(stdout, pixels.data, pixels.size);
   std::printf("\n");
-  CharacterArt(stdout, pixels.data, pixels.size, fileHeader3, kFullBlockGlyph);
+  const bool drawn = CharacterArt(stdout, pixels.data, pixels.size, fileHeader3, kFullBlockGlyph);
   pixels.Release();
+  if (!drawn) {
+    // The picture passed every check yet could not be drawn: no success.
+    (void)std::fclose(fr);
+    return kFailure;
+  }
 
   std::printf("\nAutor: Bc. Bremik Sotnar  - K52R7716T\n\n");
 

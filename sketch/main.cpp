@@ -1,5 +1,7 @@
 // monosketch: draws the one-bit picture intelww4.bmp with "@" characters.
+#include <cstdint>
 #include <cstdio>
+#include <optional>
 
 #include "bitmap.h"
 #include "character_art.h"
@@ -43,12 +45,14 @@ int main() {
   BitmapFileHeader hs1;
   BitmapInfoHeader hs2;
   const HeaderRead headerRead = ReadHeaders(fr, hs1, hs2);
-  if (headerRead == HeaderRead::ReadError) {
+  // A file that cannot be read, or cannot be measured (a pipe, say), cannot be checked.
+  const std::optional<std::uint64_t> length = FileLength(fr);
+  if (headerRead == HeaderRead::ReadError || !length) {
     // On a path that already failed, a failure to close adds nothing to tell.
     (void)std::fclose(fr);
     return ReportCannotOpen();
   }
-  const BitmapCheck check = CheckBitmap(headerRead, hs1, hs2, FileLength(fr));
+  const BitmapCheck check = CheckBitmap(headerRead, hs1, hs2, *length);
   if (check != BitmapCheck::Accepted) {
     (void)std::fclose(fr);
     return ReportRefusal(check);
@@ -62,8 +66,13 @@ int main() {
     return ReportRefusal(BitmapCheck::Damaged);
   }
 
-  CharacterArt(stdout, pixels.data, pixels.size, hs2, "@");
+  const bool drawn = CharacterArt(stdout, pixels.data, pixels.size, hs2, "@");
   pixels.Release();
+  if (!drawn) {
+    // The picture passed every check yet could not be drawn: no success.
+    (void)std::fclose(fr);
+    return kFailure;
+  }
 
   if (std::fclose(fr) != 0) return Report("Soubor neuzavren\n", "Provedte kontrolu\n");
   // Output that could not be written (a full disk, say) is no success; there is

@@ -201,8 +201,18 @@ INSTANTIATE_TEST_SUITE_P(
                   BitmapCheck::Accepted},
         CheckCase{"top_down", [](F&, I& h) { h.height = 0xFFFFFFFEU; }, HeaderRead::Whole, 0,
                   BitmapCheck::Accepted},
-        CheckCase{"larger_info_header", [](F&, I& h) { h.headerSize = 124; }, HeaderRead::Whole, 0,
+        // A BITMAPV5HEADER, 124 bytes, its palette and pixels after it.
+        CheckCase{"v5_header", [](F& f, I& h) { h.headerSize = 124; f.pixelOffset = 146; }, HeaderRead::Whole, 84,
                   BitmapCheck::Accepted},
+        // Its colour masks at 54 would be drawn as pixels.
+        CheckCase{"offset_inside_a_v5_header", [](F& f, I& h) { h.headerSize = 124; f.pixelOffset = 54; },
+                  HeaderRead::Whole, 84, BitmapCheck::NotMonochromeBmp},
+        CheckCase{"offset_one_short_of_a_v4_header", [](F& f, I& h) { h.headerSize = 108; f.pixelOffset = 121; },
+                  HeaderRead::Whole, 84, BitmapCheck::NotMonochromeBmp},
+        CheckCase{"v4_header_longer_than_the_file", [](F&, I& h) { h.headerSize = 108; }, HeaderRead::Whole, 0,
+                  BitmapCheck::Damaged},
+        CheckCase{"header_size_beyond_any_file", [](F&, I& h) { h.headerSize = 0xFFFFFFFFU; }, HeaderRead::Whole, 0,
+                  BitmapCheck::Damaged},
         CheckCase{"any_planes", [](F&, I& h) { h.planes = 0; }, HeaderRead::Whole, 0, BitmapCheck::Accepted},
         CheckCase{"unreadable", [](F&, I&) {}, HeaderRead::ReadError, 0, BitmapCheck::Damaged},
         CheckCase{"headers_cut_short", [](F&, I&) {}, HeaderRead::Short, -60, BitmapCheck::Damaged},
@@ -255,8 +265,8 @@ TEST(LoadPixelsTest, LoadsTheStoredArrayFromTheOffset) {
   BitmapFileHeader f;
   BitmapInfoHeader h;
   ASSERT_EQ(ReadHeaders(file.get(), f, h), HeaderRead::Whole);
-  EXPECT_EQ(FileLength(file.get()), 86U);
-  ASSERT_EQ(CheckBitmap(HeaderRead::Whole, f, h, FileLength(file.get())), BitmapCheck::Accepted);
+  EXPECT_EQ(FileLength(file.get()), std::optional<std::uint64_t>(86));
+  ASSERT_EQ(CheckBitmap(HeaderRead::Whole, f, h, 86), BitmapCheck::Accepted);
   PixelBuffer buffer;
   ASSERT_EQ(LoadPixels(file.get(), f, PixelDataSize(h), buffer), LoadResult::Loaded);
   ASSERT_EQ(buffer.size, 16U);

@@ -37,8 +37,10 @@ Bytes PixelArray(const Art& art, bool topDown, unsigned char padding) {
 
 Bytes BuildBmp(const BmpFields& fields, const Bytes& pixels) {
   Bytes file(std::max<std::size_t>(fields.pixelOffset, 54), 0);
-  if (file.size() >= 62) {
-    std::fill(file.begin() + 54, file.begin() + 57, 0xFF);  // palette entry 0: white
+  const std::size_t palette = 14 + static_cast<std::size_t>(fields.headerSize);
+  if (fields.headerSize <= 0xFFFF && palette + 8 <= file.size()) {
+    std::fill(file.begin() + static_cast<std::ptrdiff_t>(palette), file.begin() + static_cast<std::ptrdiff_t>(palette) + 3,
+              0xFF);  // palette entry 0: white; entry 1 stays black
   }
   file.insert(file.end(), pixels.begin(), pixels.end());
   file[0] = static_cast<unsigned char>(fields.signature & 0xFF);
@@ -68,34 +70,6 @@ std::string ArtText(const Art& art, const std::string& glyph) {
   std::string text;
   for (const std::string& row : art) {
     for (char c : row) text += c == '#' ? glyph : std::string(" ");
-    text += '\n';
-  }
-  return text;
-}
-
-namespace {
-std::uint32_t GetLe32(const Bytes& bytes, std::size_t at) {
-  return static_cast<std::uint32_t>(bytes.at(at)) | static_cast<std::uint32_t>(bytes.at(at + 1)) << 8 |
-         static_cast<std::uint32_t>(bytes.at(at + 2)) << 16 | static_cast<std::uint32_t>(bytes.at(at + 3)) << 24;
-}
-}  // namespace
-
-std::string ReferenceDrawing(const Bytes& file, const std::string& glyph) {
-  if (file.size() < 54) return {};
-  const std::uint32_t offset = GetLe32(file, 10);
-  const std::uint32_t width = GetLe32(file, 18);
-  const auto height = static_cast<std::int32_t>(GetLe32(file, 22));
-  const std::int64_t rows = height < 0 ? -static_cast<std::int64_t>(height) : height;
-  const std::size_t stride = StrideOf(width);
-  if (offset + stride * static_cast<std::size_t>(rows) > file.size()) return {};
-  std::string text;
-  for (std::int64_t line = 0; line < rows; ++line) {
-    const std::int64_t stored = height < 0 ? line : rows - 1 - line;
-    const std::size_t start = offset + static_cast<std::size_t>(stored) * stride;
-    for (std::uint32_t x = 0; x < width; ++x) {
-      const bool set = (file.at(start + x / 8) >> (7 - x % 8)) & 1;
-      text += set ? glyph : std::string(" ");
-    }
     text += '\n';
   }
   return text;

@@ -34,8 +34,8 @@ std::size_t StrideOf(std::uint32_t width);
 // that they are never drawn.
 Bytes PixelArray(const Art& art, bool topDown = false, unsigned char padding = 0x00);
 
-// A whole file: the headers of `fields`, a palette (white, black) up to the
-// pixel offset, then `pixels`.
+// A whole file: the headers of `fields`, a palette (white, black) after the
+// information header when there is room for it before the pixel offset, then `pixels`.
 Bytes BuildBmp(const BmpFields& fields, const Bytes& pixels);
 
 // A whole, valid file of `art` (height negative when `topDown`).
@@ -43,7 +43,3 @@ Bytes BmpOfArt(const Art& art, bool topDown = false, unsigned char padding = 0x0
 
 // What a drawing of `art` prints with `glyph` for set pixels.
 std::string ArtText(const Art& art, const std::string& glyph);
-
-// An independent, plain reading of a whole one-bit BMP file, pixel by pixel,
-// used to say what a drawing of it must look like. Empty for files it cannot read.
-std::string ReferenceDrawing(const Bytes& file, const std::string& glyph);

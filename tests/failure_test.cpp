@@ -11,6 +11,7 @@
 #include "bmp_fixture.h"
 #include "program_runner.h"
 #include "programs.h"
+#include "reference_reading.h"
 
 namespace {
 
@@ -86,7 +87,7 @@ TEST(CloseFailure, SketchDrawsThenReports) {
   TempFolder folder;
   folder.Write(kImage, Sample());
   const RunResult r = RunProgram(kMonosketch, folder.Path(), "", CloseFails());
-  EXPECT_EQ(r.out, ReferenceDrawing(Sample(), "@") + sketch_text::kNotClosed);
+  EXPECT_EQ(r.out, reference::Drawing(Sample(), "@") + sketch_text::kNotClosed);
   EXPECT_EQ(r.status, 255);
 }
 
@@ -98,7 +99,7 @@ TEST(CloseFailure, InspectorPrintsEverythingThenWaits) {
   look.Send("x");
   const RunResult r = look.Finish(10);
   const std::string& out = r.out;
-  const std::string tail = ReferenceDrawing(Sample(), kBlock) + look_text::kAuthor + look_text::kNotClosed;
+  const std::string tail = reference::Drawing(Sample(), kBlock) + look_text::kAuthor + look_text::kNotClosed;
   ASSERT_GE(out.size(), tail.size());
   EXPECT_EQ(out.substr(out.size() - tail.size()), tail);
   EXPECT_EQ(out.rfind("Informace o obrazku:\n", 0), 0U);
@@ -142,11 +143,11 @@ TEST(OutputFailure, AWriteThatFailsOnceIsNoSuccess) {
 
   // monolook's first is the listing: it and the report before it are lost.
   const RunResult look = RunProgram(kMonolook, folder.Path(), "", firstWriteFails);
-  EXPECT_EQ(look.out, "\n" + ReferenceDrawing(file, kBlock) + look_text::kAuthor);
+  EXPECT_EQ(look.out, "\n" + reference::Drawing(file, kBlock) + look_text::kAuthor);
   EXPECT_EQ(look.status, 255);
 
   // monosketch's first is the top of the drawing; the rest of it arrives.
-  const std::string drawing = ReferenceDrawing(file, "@");
+  const std::string drawing = reference::Drawing(file, "@");
   const RunResult sketch = RunProgram(kMonosketch, folder.Path(), "", firstWriteFails);
   EXPECT_FALSE(sketch.out.empty());
   EXPECT_LT(sketch.out.size(), drawing.size());

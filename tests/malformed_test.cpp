@@ -20,6 +20,7 @@
 #include "inspection.h"
 #include "program_runner.h"
 #include "programs.h"
+#include "reference_reading.h"
 
 namespace {
 
@@ -136,14 +137,14 @@ std::vector<MalformedCase> Cases() {
   // Each header field set to the telling values. The stored file size is not
   // trusted (the real length is measured), so no value of it matters. The offset
   // must lie past both headers and leave room for the pixels. The information
-  // header must be at least 40 bytes long. A width is 1 to 2^31-1; a height is
+  // header must be at least 40 bytes long, and no longer than the file. A width is 1 to 2^31-1; a height is
   // non-zero, negative for a top-down picture; rows stored at 0x7FFFFFFF pixels,
   // or 2^31-1 or 2^31 rows, cannot fit in the file. The planes are not looked at;
   // one bit per pixel and no compression are the only kind drawn.
   const Field32 fields32[] = {
       {"file_size", kFileSize, {D, D, D, D, D}},
       {"pixel_offset", kPixelOffset, {N, N, X, X, X}},
-      {"header_size", kHeaderSize, {N, N, D, D, D}},
+      {"header_size", kHeaderSize, {N, N, X, X, X}},
       {"width", kWidth, {N, D, X, N, N}},
       {"height", kHeight, {N, D, X, X, D}},
       {"compression", kCompression, {D, N, N, N, N}},
@@ -175,6 +176,26 @@ std::vector<MalformedCase> Cases() {
   add("offset_rows_run_past_the_end", With32(kPixelOffset, 66), X, Report::Shown);
   add("offset_at_the_end", With32(kPixelOffset, kBaseLength), X, Report::Shown);
   add("offset_past_the_end", With32(kPixelOffset, kBaseLength + 1), X, Report::Shown);
+
+  // Longer information headers: a BITMAPV4HEADER (108 bytes) and a BITMAPV5HEADER
+  // (124) with their palette after them are drawn; pixels that start inside such a
+  // header would be its colour masks; a file that ends inside one is cut short.
+  const auto longHeader = [](std::uint32_t headerSize, std::uint32_t pixelOffset) {
+    BmpFields fields;
+    fields.headerSize = headerSize;
+    fields.pixelOffset = pixelOffset;
+    fields.width = static_cast<std::uint32_t>(BaseArt().front().size());
+    fields.height = static_cast<std::uint32_t>(BaseArt().size());
+    return BuildBmp(fields, PixelArray(BaseArt()));
+  };
+  add("v4_header", longHeader(108, 14 + 108 + 8), D, Report::Shown);
+  add("v5_header", longHeader(124, 14 + 124 + 8), D, Report::Shown);
+  add("offset_inside_a_v4_header", longHeader(108, 62), N, Report::Shown);
+  add("offset_inside_a_v5_header", longHeader(124, 54), N, Report::Shown);
+  add("offset_one_short_of_a_v5_header_end", longHeader(124, 14 + 124 - 1), N, Report::Shown);
+  Bytes cutV5 = longHeader(124, 14 + 124 + 8);
+  cutV5.resize(100);
+  add("cut_inside_a_v5_header", cutV5, X, Report::Shown);
 
   // Dimensions far beyond what 74 bytes hold, including products that wrap to
   // small numbers or zero in 32 bits.
@@ -209,7 +230,7 @@ void PrintTo(Which which, std::ostream* out) { *out << (which == Which::Sketch ?
 std::string Expected(Which which, const MalformedCase& c) {
   if (which == Which::Sketch) {
     switch (c.outcome) {
-      case Outcome::Drawn: return ReferenceDrawing(c.file, "@");
+      case Outcome::Drawn: return reference::Drawing(c.file, "@");
       case Outcome::NotMonochrome: return sketch_text::kNotMonochrome;
       case Outcome::Damaged: return sketch_text::kDamaged;
       case Outcome::CannotOpen: return sketch_text::kCannotOpen;
@@ -239,7 +260,7 @@ void ExpectOutcome(Which which, const RunResult& r, const MalformedCase& c) {
   EXPECT_FALSE(r.timedOut) << "the program hung";
   const std::string expected = Expected(which, c);
   if (c.outcome == Outcome::Drawn) {
-    ASSERT_NE(ReferenceDrawing(c.file, "@"), "") << "a drawn case must hold a picture";
+    ASSERT_NE(reference::Drawing(c.file, "@"), "") << "a drawn case must hold a picture";
     EXPECT_EQ(which == Which::Look ? inspection::Masked(r.out) : r.out, expected);
     EXPECT_EQ(r.status, 0);
   } else {

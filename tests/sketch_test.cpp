@@ -7,6 +7,7 @@
 #include "bmp_fixture.h"
 #include "program_runner.h"
 #include "programs.h"
+#include "reference_reading.h"
 
 namespace {
 
@@ -38,7 +39,7 @@ TEST(Sketch, DrawsTheSample) {
   ASSERT_GT(sample.size(), 54U);
   const RunResult r = SketchOf(sample);
   EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.out, ReferenceDrawing(sample, "@"));
+  EXPECT_EQ(r.out, reference::Drawing(sample, "@"));
   const auto lines = Lines(r.out);
   ASSERT_GE(lines.size(), 32U);
   for (const std::string& line : lines) {
