@@ -190,9 +190,15 @@ std::vector<MalformedCase> Cases() {
   };
   add("v4_header", longHeader(108, 14 + 108 + 8), D, Report::Shown);
   add("v5_header", longHeader(124, 14 + 124 + 8), D, Report::Shown);
-  add("offset_inside_a_v4_header", longHeader(108, 62), N, Report::Shown);
-  add("offset_inside_a_v5_header", longHeader(124, 54), N, Report::Shown);
-  add("offset_one_short_of_a_v5_header_end", longHeader(124, 14 + 124 - 1), N, Report::Shown);
+  // Each as long as a whole picture with that header, so only the offset is wrong.
+  const auto offsetInside = [&](std::uint32_t headerSize, std::uint32_t pixelOffset) {
+    Bytes file = longHeader(headerSize, pixelOffset);
+    file.resize(14 + headerSize + 8 + 12, 0x5A);
+    return file;
+  };
+  add("offset_inside_a_v4_header", offsetInside(108, 62), N, Report::Shown);
+  add("offset_inside_a_v5_header", offsetInside(124, 54), N, Report::Shown);
+  add("offset_one_short_of_a_v5_header_end", offsetInside(124, 14 + 124 - 1), N, Report::Shown);
   Bytes cutV5 = longHeader(124, 14 + 124 + 8);
   cutV5.resize(100);
   add("cut_inside_a_v5_header", cutV5, X, Report::Shown);
