@@ -30,8 +30,9 @@ std::int64_t PaletteRoom(const Fields& fields) {
 
 // The intended difference a file shows where the core refuses it and stb_image decodes it.
 Difference WhyOnlyStbDecodes(const Fields& fields) {
-  if (fields.bitsPerPixel != 1) return Difference::OtherBitDepth;
+  // An OS/2 header keeps its bit count elsewhere, so it is told first.
   if (fields.headerSize == 12) return Difference::OS2Header;
+  if (fields.bitsPerPixel != 1) return Difference::OtherBitDepth;
   if (fields.compression >= 0x80000000U) return Difference::CompressionBit31;
   return Difference::None;
 }
@@ -40,13 +41,24 @@ Difference WhyOnlyStbDecodes(const Fields& fields) {
 Difference WhyOnlyTheCoreDraws(const Fields& fields) {
   const std::int64_t room = PaletteRoom(fields);
   if (room >= 0 && room < 8) return Difference::NoPaletteRoom;
-  if (room > 1024 + 3) return Difference::LargePalette;
+  if (room / 4 > 256) return Difference::LargePalette;
   if (fields.planes != 1) return Difference::Planes;
   if (!KnownToStb(fields.headerSize)) return Difference::UnknownHeaderSize;
   if (fields.width > kLargestStbDimension || reference::Rows(fields) > kLargestStbDimension) {
     return Difference::LargeDimensions;
   }
   return Difference::None;
+}
+
+// The file ends before the 54 bytes of the two headers, before its information header
+// ends, or before a pixel array of one bit a pixel would (the smallest a BMP of its size
+// can have). An OS/2 header holds its width and height in 16 bits each.
+bool EndsTooSoon(std::span<const unsigned char> file, const Fields& fields) {
+  if (file.size() < 14 + 40 || reference::HeadersEnd(fields) > file.size()) return true;
+  if (fields.headerSize != 12) return !reference::HoldsPixels(file, fields);
+  const std::uint64_t width = file[18] | std::uint64_t{file[19]} << 8;
+  const std::uint64_t height = file[20] | std::uint64_t{file[21]} << 8;
+  return fields.pixelOffset + (width + 31) / 32 * 4 * height > file.size();
 }
 
 std::string Printed(const char* format, auto... values) {
@@ -148,9 +160,7 @@ Judgement Judge(std::span<const unsigned char> file, bool coreAccepted, const st
   Judgement judgement;
   // stb_image reads zeros where such a file ends; it is not asked (a tiny file can state
   // millions of pixels), as any verdict of its own agrees with ours or is that difference.
-  const bool cutShort = file.size() < 14 + 40 || reference::HeadersEnd(fields) > file.size() ||
-                        !reference::HoldsPixels(file, fields);
-  if (cutShort) {
+  if (EndsTooSoon(file, fields)) {
     if (coreAccepted) judgement.fault = "the core takes a file that ends inside its headers or pixel array";
     judgement.difference = Difference::CutShort;
     return judgement;
