@@ -48,6 +48,11 @@ std::vector<FuzzSeed> FuzzSeeds() {
   large.height = 2;
   large.headerSize = 124;
   large.pixelOffset = 14 + 124 + 8;
+  BmpFields v4 = large;  // a 108-byte one, top-down
+  v4.headerSize = 108;
+  v4.pixelOffset = 14 + 108 + 8;
+  v4.width = 21;
+  v4.height = 0U - 5U;
 
   return {
       {"dot_1x1.bmp", BmpOfArt({"#"}), CorePathEnd::Drawn},
@@ -65,6 +70,9 @@ std::vector<FuzzSeed> FuzzSeeds() {
       {"pattern_5001x2_top_down_padded.bmp", BmpOfArt(Pattern(5001, 2), true, 0x5A), CorePathEnd::Drawn},
       {"gap_before_pixels.bmp", BuildBmp(gap, PixelArray(Pattern(12, 3))), CorePathEnd::Drawn},
       {"info_header_124.bmp", BuildBmp(large, PixelArray(Pattern(16, 2))), CorePathEnd::Drawn},
+      {"info_header_108_top_down.bmp", BuildBmp(v4, PixelArray(Pattern(21, 5), true)), CorePathEnd::Drawn},
+      {"offset_inside_info_header_124.bmp", WithField32(BuildBmp(large, PixelArray(Pattern(16, 2))), 10, 54),
+       CorePathEnd::Refused},
       {"eight_bits.bmp", WithField16(checker, 28, 8), CorePathEnd::Refused},
       {"compressed.bmp", WithField32(checker, 30, 1), CorePathEnd::Refused},
       {"offset_in_headers.bmp", WithField32(checker, 10, 40), CorePathEnd::Refused},

@@ -34,6 +34,7 @@ Difference WhyOnlyStbDecodes(const Fields& fields) {
   if (fields.headerSize == 12) return Difference::OS2Header;
   if (fields.bitsPerPixel != 1) return Difference::OtherBitDepth;
   if (fields.compression >= 0x80000000U) return Difference::CompressionBit31;
+  if (fields.width == 0 || fields.height == 0) return Difference::NoPixels;
   return Difference::None;
 }
 
@@ -65,6 +66,14 @@ std::string Printed(const char* format, auto... values) {
   char text[256];
   (void)std::snprintf(text, sizeof text, format, values...);
   return text;
+}
+
+// The fields that decide a verdict, for a fault's message.
+std::string Described(const Fields& fields) {
+  return Printed("header size %" PRIu32 " (it ends at byte %" PRIu64 "), pixel offset %" PRIu32 ", width %" PRIu32
+                 ", height %" PRId32 ", planes %u, %u bits per pixel, compression %" PRIu32,
+                 fields.headerSize, reference::HeadersEnd(fields), fields.pixelOffset, fields.width, fields.height,
+                 unsigned{fields.planes}, unsigned{fields.bitsPerPixel}, fields.compression);
 }
 
 // Every pixel of the core's drawing against stb_image's colour for it.
@@ -115,6 +124,8 @@ const char* DifferenceName(Difference difference) {
       return "an OS/2 header";
     case Difference::CompressionBit31:
       return "a compression code with bit 31 set";
+    case Difference::NoPixels:
+      return "no pixels";
     case Difference::NoPaletteRoom:
       return "no room for a palette";
     case Difference::LargePalette:
@@ -174,10 +185,9 @@ Judgement Judge(std::span<const unsigned char> file, bool coreAccepted, const st
 
   judgement.difference = coreAccepted ? WhyOnlyTheCoreDraws(fields) : WhyOnlyStbDecodes(fields);
   if (judgement.difference == Difference::None) {
-    judgement.fault = coreAccepted ? "the core draws a file that stb_image refuses (" + decoded.reason +
-                                         "), and no intended difference explains it"
-                                   : "the core refuses a file that stb_image decodes, and no intended difference "
-                                     "explains it";
+    judgement.fault = (coreAccepted ? "the core draws a file that stb_image refuses (" + decoded.reason + ")"
+                                    : std::string("the core refuses a file that stb_image decodes")) +
+                      ", and no intended difference explains it; the file: " + Described(fields);
   }
   return judgement;
 }

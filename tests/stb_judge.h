@@ -35,6 +35,8 @@ enum class Difference {
   OS2Header,         // a 12-byte OS/2 header: stb_image reads it; we need 40 bytes or more
   CompressionBit31,  // a compression code with bit 31 set: stb_image reads it as a negative
                      // number, which it takes for no compression
+  NoPixels,          // a width or height of 0: stb_image returns an empty picture; we
+                     // refuse it, as there is nothing to draw
   NoPaletteRoom,     // fewer than 8 bytes between the header's end and the pixels: stb_image
                      // needs two palette entries there; we never use the palette
   LargePalette,      // more than 1024 bytes there: stb_image takes them all for palette

@@ -115,6 +115,12 @@ Bytes WithOffset(std::uint32_t pixelOffset) {
   return WithFields(fields);
 }
 
+Bytes WithHeight(std::uint32_t height) {
+  Bytes file = WithFields(BmpFields{});
+  PutLe32(file, 22, height);
+  return file;
+}
+
 Bytes WithPlanes(std::uint16_t planes) {
   BmpFields fields;
   fields.planes = planes;
@@ -154,6 +160,7 @@ std::vector<DifferenceCase> Cases() {
       {"eight_bits_per_pixel", EightBits(), false, Difference::OtherBitDepth},
       {"os2_header", Os2Picture(), false, Difference::OS2Header},
       {"compression_with_bit_31", WithCompression(0x80000000U), false, Difference::CompressionBit31},
+      {"height_0", WithHeight(0), false, Difference::NoPixels},
       {"no_palette", WithOffset(54), true, Difference::NoPaletteRoom},
       {"one_palette_entry", WithOffset(58), true, Difference::NoPaletteRoom},
       {"room_for_257_palette_entries", WithOffset(54 + 257 * 4), true, Difference::LargePalette},
