@@ -49,7 +49,7 @@ void PrintReport(const BitmapFileHeader& fileHeader, const BitmapInfoHeader& inf
 }  // namespace
 
 int main() {
-  UseLargeOutputBuffer();
+  SetUpConsole();
   std::FILE* fr = std::fopen(InputPath, "rb");
   if (fr == nullptr) return CannotOpen();
 

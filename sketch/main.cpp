@@ -38,7 +38,7 @@ int ReportRefusal(BitmapCheck check) {
 }  // namespace
 
 int main() {
-  UseLargeOutputBuffer();
+  SetUpConsole();
   std::FILE* fr = std::fopen(InputPath, "rb");
   if (fr == nullptr) return ReportCannotOpen();
 

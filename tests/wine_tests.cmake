@@ -45,3 +45,14 @@ set_tests_properties(${wine_case_tests} PROPERTIES FIXTURES_REQUIRED wine_prefix
 # monosketch.exe reads one fixed place on drive C:, which these tests fill in turn.
 set_tests_properties(wine.sketch-draws-the-sample wine.sketch-failures wine.sketch-close-failure
   PROPERTIES RESOURCE_LOCK monosketch_fixed_path)
+
+# monolook.exe in wine's console, on a terminal that tmux gives it, under code pages 437,
+# 852 and 65001 (skipped when wine or tmux is missing). It makes a wine prefix of its own
+# in a temporary folder, since it stops that prefix's wineserver when it ends.
+set(wine_console_environment
+  WINE64=${WINE64}
+  MONOLOOK_EXE=$<TARGET_FILE:monolook>
+  SAMPLE=${PROJECT_SOURCE_DIR}/samples/intelww4.bmp)
+add_test(NAME wine.look-in-wine-console COMMAND ${BASH} ${CMAKE_CURRENT_SOURCE_DIR}/wine_console_test.sh)
+set_tests_properties(wine.look-in-wine-console PROPERTIES
+  ENVIRONMENT "${wine_console_environment}" SKIP_RETURN_CODE 77 TIMEOUT 900)
