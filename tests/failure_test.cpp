@@ -10,6 +10,7 @@
 
 #include "bmp_fixture.h"
 #include "program_runner.h"
+#include "inspection.h"
 #include "programs.h"
 #include "reference_reading.h"
 
@@ -110,6 +111,44 @@ TEST(CloseFailure, InspectorPrintsEverythingThenWaits) {
 }  // namespace
 
 namespace {
+
+// A drawing that fails, after the checks have passed, is no success: the programs end
+// with status 255, monolook without its author line.
+TEST(DrawingFailure, IsNoSuccess) {
+  TempFolder folder;
+  folder.Write(kImage, Sample());
+  const RunResult sketch = RunProgram(kMonosketchDrawingFails, folder.Path());
+  EXPECT_EQ(sketch.out, "");
+  EXPECT_EQ(sketch.status, 255);
+  const RunResult look = RunProgram(kMonolookDrawingFails, folder.Path());
+  EXPECT_EQ(inspection::Masked(look.out), inspection::Report(Sample()) + inspection::Listing(Sample()));
+  EXPECT_EQ(look.status, 255);
+}
+
+// Both programs draw under a stack limit of 64 KiB (`cat` runs under 16 KiB): the sample,
+// and a picture whose every row is more output than that, so the drawing fills its
+// block of output again and again.
+TEST(SmallStack, BothProgramsDrawUnderA64KiBLimit) {
+  constexpr std::size_t kStackBytes = 64 * 1024;
+  Art wide(3, std::string(70001, '.'));
+  for (std::size_t y = 0; y < wide.size(); ++y) {
+    for (std::size_t x = y; x < wide[y].size(); x += 7) wide[y][x] = '#';
+  }
+  const Bytes pictures[] = {Sample(), BmpOfArt(wide)};
+  for (const Bytes& file : pictures) {
+    TempFolder folder;
+    folder.Write(kImage, file);
+    Program sketch(Command{kMonosketch}, folder.Path(), {}, nullptr, kStackBytes);
+    const RunResult drawn = sketch.Finish(30);
+    EXPECT_EQ(drawn.status, 0) << "monosketch on " << file.size() << " bytes";
+    EXPECT_TRUE(drawn.out == reference::Drawing(file, "@")) << "monosketch on " << file.size() << " bytes";
+    Program look(Command{kMonolook}, folder.Path(), {}, nullptr, kStackBytes);
+    const RunResult looked = look.Finish(30);
+    EXPECT_EQ(looked.status, 0) << "monolook on " << file.size() << " bytes";
+    EXPECT_TRUE(inspection::Masked(looked.out) == inspection::Inspection(file)) << "monolook on " << file.size()
+                                                                                 << " bytes";
+  }
+}
 
 // Runs `program` in `folder` with standard output going to a full device.
 int StatusWritingToFullDevice(const std::string& program, const TempFolder& folder) {

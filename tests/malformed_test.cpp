@@ -5,8 +5,12 @@
 // given one ("\n"), and every run is bounded by the runner's timeout.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <chrono>
+#include <thread>
 
 #include <cstdint>
 #include <filesystem>
@@ -332,6 +336,31 @@ TEST_P(InPlaceOfTheFile, AFileWithoutReadPermission) {
                                                   perms::others_read | perms::others_exec);
   std::filesystem::permissions(copy, perms::owner_all | perms::others_read | perms::others_exec);
   ExpectOutcome(which, RunIn(folder.Path(), copy.string(), &kNobody), refused);
+}
+
+// A good picture that arrives through a FIFO cannot be measured (a pipe cannot seek), so
+// it cannot be checked before anything is allocated: it cannot be read as a picture.
+TEST_P(InPlaceOfTheFile, AFifoFedAGoodPicture) {
+  const Which which = GetParam();
+  TempFolder folder;
+  const std::filesystem::path fifo = folder.Path() / kImage;
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  Program program(Executable(which), folder.Path());
+  // Opening the writing end succeeds once the program has opened the reading end.
+  int writer = -1;
+  for (int tries = 0; writer < 0 && tries < 1000; ++tries) {
+    writer = open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+    if (writer < 0) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  ASSERT_GE(writer, 0) << "the program never opened the FIFO";
+  const Bytes sample = Sample();
+  EXPECT_EQ(write(writer, sample.data(), sample.size()), static_cast<ssize_t>(sample.size()));
+  close(writer);
+  program.Send("\n");  // the key monolook waits for
+  const RunResult r = program.Finish(kTimeoutSeconds);
+  EXPECT_FALSE(r.timedOut);
+  EXPECT_EQ(r.out, which == Which::Sketch ? sketch_text::kCannotOpen : look_text::kCannotOpen);
+  EXPECT_EQ(r.status, 255);
 }
 
 INSTANTIATE_TEST_SUITE_P(Programs, InPlaceOfTheFile, testing::Values(Which::Sketch, Which::Look),

@@ -4,6 +4,7 @@
 #include <grp.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -35,7 +36,7 @@ void TempFolder::Write(const std::string& name, const Bytes& bytes) const {
 }
 
 Program::Program(const Command& command, const std::filesystem::path& folder, const Environment& env,
-                 const Identity* as) {
+                 const Identity* as, std::size_t stackBytes) {
   Command words = command;  // execv takes its arguments as char*
   std::vector<char*> argv(words.size() + 1, nullptr);
   std::transform(words.begin(), words.end(), argv.begin(), [](std::string& word) { return word.data(); });
@@ -54,6 +55,12 @@ Program::Program(const Command& command, const std::filesystem::path& folder, co
     close(out[1]);
     if (as != nullptr && (setgroups(0, nullptr) != 0 || setgid(as->group) != 0 || setuid(as->user) != 0)) _exit(126);
     if (chdir(folder.c_str()) != 0) _exit(127);
+    if (stackBytes != 0) {
+      rlimit stack{};
+      if (getrlimit(RLIMIT_STACK, &stack) != 0) _exit(125);
+      stack.rlim_cur = stackBytes;
+      if (setrlimit(RLIMIT_STACK, &stack) != 0) _exit(125);
+    }
     for (const auto& [name, value] : env) setenv(name.c_str(), value.c_str(), 1);
     execv(argv[0], argv.data());
     _exit(127);

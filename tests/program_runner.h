@@ -50,11 +50,12 @@ class Program {
  public:
   // With `as`, the program runs as that user and group, with no supplementary groups
   // (a program that cannot be made to is ended with status 126 before it starts).
+  // With `stackBytes`, the program's stack is limited to that many bytes (RLIMIT_STACK).
   Program(const std::string& executable, const std::filesystem::path& folder, const Environment& env = {},
           const Identity* as = nullptr)
       : Program(Command{executable}, folder, env, as) {}
   Program(const Command& command, const std::filesystem::path& folder, const Environment& env = {},
-          const Identity* as = nullptr);
+          const Identity* as = nullptr, std::size_t stackBytes = 0);
   ~Program();
   Program(const Program&) = delete;
   Program& operator=(const Program&) = delete;
@@ -63,6 +64,9 @@ class Program {
   void CloseInput();
   // Collects output for `milliseconds`; true if the program is still running afterwards.
   bool RunningAfter(int milliseconds);
+  // Collects output until the program ends, standard input left open; false if it is
+  // still running after `seconds`.
+  bool EndsWithin(int seconds) { return !RunningAfter(seconds * 1000); }
   // Collects output until `bytes` of it have come, the program ends, or `seconds` pass;
   // returns all output so far.
   const std::string& OutputOnceItHolds(std::size_t bytes, int seconds);

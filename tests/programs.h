@@ -10,6 +10,9 @@
 inline const std::string kMonosketch = MONOSKETCH_PATH;
 inline const std::string kMonolook = MONOLOOK_PATH;
 inline const std::string kFailShim = FAIL_SHIM_PATH;
+// Builds of the two programs whose drawing fails.
+inline const std::string kMonosketchDrawingFails = MONOSKETCH_DRAWING_FAILS_PATH;
+inline const std::string kMonolookDrawingFails = MONOLOOK_DRAWING_FAILS_PATH;
 inline constexpr const char* kImage = "intelww4.bmp";
 inline const std::string kBlock = "\xE2\x96\x88";
 

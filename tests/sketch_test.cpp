@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <optional>
 #include <string>
 
 #include "bmp_fixture.h"
@@ -91,6 +92,34 @@ TEST(Sketch, RefusedFilesGetTheirMessage) {
   };
   for (const Case& c : cases) {
     const RunResult r = SketchOf(c.file);
+    EXPECT_EQ(r.out, c.message) << c.what;
+    EXPECT_EQ(r.status, 255) << c.what;
+  }
+}
+
+// monosketch never waits for a key: after each failure it ends at once, though its
+// standard input stays open (a pipe the test never writes to, so a read would block).
+TEST(Sketch, FailuresEndAtOnceWithInputOpen) {
+  Bytes eightBits = BmpOfArt({"#.#.#.#.#", ".#.#.#.#."});
+  PutLe16(eightBits, 28, 8);
+  Bytes cut = BmpOfArt({"#.#.#.#.#", ".#.#.#.#."});
+  cut.pop_back();
+  struct Case {
+    const char* what;
+    std::optional<Bytes> file;  // nothing: no file at all
+    const std::string& message;
+  };
+  const Case cases[] = {
+      {"no file", std::nullopt, kCannotOpen},
+      {"a refused file", eightBits, kNotMonochrome},
+      {"a damaged file", cut, kDamaged},
+  };
+  for (const Case& c : cases) {
+    TempFolder folder;
+    if (c.file) folder.Write(kImage, *c.file);
+    Program sketch(kMonosketch, folder.Path());
+    EXPECT_TRUE(sketch.EndsWithin(10)) << c.what << ": still running, its input open";
+    const RunResult r = sketch.Finish(10);
     EXPECT_EQ(r.out, c.message) << c.what;
     EXPECT_EQ(r.status, 255) << c.what;
   }
