@@ -6,14 +6,13 @@
 #include <cstdio>
 #include <string>
 
-#include "bmp_fixture.h"
-#include "programs.h"
+#include "program_texts.h"
 #include "reference_reading.h"
 
 namespace inspection {
 
 // The header report for the fields stored in `file`.
-inline std::string Report(const Bytes& file) {
+inline std::string Report(reference::File file) {
   const reference::Fields fields = reference::ReadFields(file);
   char text[512];
   (void)std::snprintf(text, sizeof text,
@@ -26,15 +25,15 @@ inline std::string Report(const Bytes& file) {
 }
 
 // The listing part of a run, with the address masked.
-inline std::string Listing(const Bytes& file) {
+inline std::string Listing(reference::File file) {
   const auto pixels = reference::PixelBytes(file);
   return "\nVypis pameti:\nMemory starting at 0xXXXXXXXX: of length " + std::to_string(pixels.size()) +
          " bytes\n\n" + reference::ListedBytes(pixels) + "\n";
 }
 
-// The whole output of a successful run on `file`, address masked.
-inline std::string Inspection(const Bytes& file) {
-  return Report(file) + Listing(file) + reference::Drawing(file, kBlock) + look_text::kAuthor;
+// The whole output of a successful run on `file`, address masked, with `block` for a set pixel.
+inline std::string Inspection(reference::File file, const std::string& block = kBlock) {
+  return Report(file) + Listing(file) + reference::Drawing(file, block) + look_text::kAuthor;
 }
 
 // `out` with the eight hexadecimal digits of the listed address replaced by X.

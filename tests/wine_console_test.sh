@@ -72,7 +72,7 @@ trap stop_everything EXIT
 trap 'exit 130' INT
 trap 'exit 143' TERM
 
-# What the picture rows must show, from a plain reading of the sample apart from the
+# What the picture rows must show, from the tests' reading of the sample apart from the
 # programs: PICTURE holds one string per row, WIDTH is the picture's width in pixels.
 read_sample() {
   # shellcheck source=bmp_reference.sh
@@ -81,9 +81,6 @@ read_sample() {
   WIDTH=$(bmp_width)
   mapfile -t PICTURE < <(bmp_drawing "$BLOCK")
 }
-read_sample
-rows=${#PICTURE[@]}
-
 # A folder holding the sample, monolook.exe and the batch file cmd.exe runs.
 folder="$work/look"
 mkdir "$folder"
@@ -101,6 +98,9 @@ if [ "$status" -ne 0 ] || [ ! -d "$WINEPREFIX/drive_c/windows" ]; then
   tail -30 "$work/boot.log" | cat -v
   exit 1
 fi
+# The reference tool is a Windows program too: it runs once the prefix is made.
+read_sample
+rows=${#PICTURE[@]}
 
 # The server stays up between the sessions, until it is stopped.
 terminal start-server \; set-option -g exit-empty off \; set-option -g status off

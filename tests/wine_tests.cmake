@@ -28,7 +28,9 @@ set(wine_environment
   MONOSKETCH_EXE=$<TARGET_FILE:monosketch>
   MONOLOOK_CLOSE_FAILS_EXE=$<TARGET_FILE:monolook_fclose_fails>
   MONOSKETCH_CLOSE_FAILS_EXE=$<TARGET_FILE:monosketch_fclose_fails>
-  SAMPLE=${PROJECT_SOURCE_DIR}/samples/intelww4.bmp)
+  SAMPLE=${PROJECT_SOURCE_DIR}/samples/intelww4.bmp
+  BMP_REFERENCE=$<TARGET_FILE:bmp_reference>
+  BMP_REFERENCE_RUNNER=${WINE64})
 
 set(wine_cases
   sketch-draws-the-sample sketch-failures sketch-close-failure
@@ -52,7 +54,9 @@ set_tests_properties(wine.sketch-draws-the-sample wine.sketch-failures wine.sket
 set(wine_console_environment
   WINE64=${WINE64}
   MONOLOOK_EXE=$<TARGET_FILE:monolook>
-  SAMPLE=${PROJECT_SOURCE_DIR}/samples/intelww4.bmp)
+  SAMPLE=${PROJECT_SOURCE_DIR}/samples/intelww4.bmp
+  BMP_REFERENCE=$<TARGET_FILE:bmp_reference>
+  BMP_REFERENCE_RUNNER=${WINE64})
 add_test(NAME wine.look-in-wine-console COMMAND ${BASH} ${CMAKE_CURRENT_SOURCE_DIR}/wine_console_test.sh)
 set_tests_properties(wine.look-in-wine-console PROPERTIES
   ENVIRONMENT "${wine_console_environment}" SKIP_RETURN_CODE 77 TIMEOUT 900)
