@@ -129,7 +129,7 @@ TEST(DrawingFailure, IsNoSuccess) {
 // and a picture whose every row is more output than that, so the drawing fills its
 // block of output again and again.
 TEST(SmallStack, BothProgramsDrawUnderA64KiBLimit) {
-  constexpr std::size_t kStackBytes = 64 * 1024;
+  constexpr std::size_t kStackBytes = std::size_t{64} * 1024;
   Art wide(3, std::string(70001, '.'));
   for (std::size_t y = 0; y < wide.size(); ++y) {
     for (std::size_t x = y; x < wide[y].size(); x += 7) wide[y][x] = '#';
