@@ -32,7 +32,7 @@ readonly SECTIONS=("NAME" "SYNOPSIS" "DESCRIPTION" "EXIT STATUS" "DIAGNOSTICS" "
 readonly WRITE_FAILED="a write to standard output failed"
 readonly MONOLOOK_TEXTS=(
   "255 (-1)" "254 (-2)" "$WRITE_FAILED" "intelww4.bmp" "Autor: Bc. Bremik Sotnar - K52R7716T"
-  "low 32 bits of the block's address"
+  "low 32 bits of the block's address" "a file refused after them gets it before its message"
   "Chyba soubor nelze otevrit...Program bude ukoncen"
   "Chyba soubor neni jednobitovy nekomprimovany BMP...Program bude ukoncen"
   "Chyba soubor je poskozeny nebo zkraceny...Program bude ukoncen"
