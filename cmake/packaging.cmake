@@ -17,6 +17,13 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
   OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 
+# The packages' time stamps: SOURCE_DATE_EPOCH, or the last commit's time when it is
+# unset, taken when cpack runs (cmake/source_date_epoch.cmake).
+find_package(Git QUIET)
+set(CPACK_MONO_GIT "${GIT_EXECUTABLE}")
+set(CPACK_MONO_SOURCE_DIR "${PROJECT_SOURCE_DIR}")
+set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_SOURCE_DIR}/cmake/source_date_epoch.cmake)
+
 string(TOLOWER "${CMAKE_SYSTEM_NAME}-${CMAKE_SYSTEM_PROCESSOR}" mono_package_system)
 set(CPACK_PACKAGE_FILE_NAME ${CPACK_PACKAGE_NAME}-${PROJECT_VERSION}-${mono_package_system})
 

@@ -19,7 +19,8 @@ std::uint32_t Le32(const unsigned char* p) {
          (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
 }
 
-// 64-bit file positions, so pictures beyond 2 GiB are measured and reached correctly.
+// 64-bit file positions, so pictures beyond 2 GiB are measured and reached correctly
+// (off_t is 64 bits wide: core/CMakeLists.txt defines _FILE_OFFSET_BITS=64).
 bool SeekTo(std::FILE* file, std::uint64_t offset, int whence) {
 #if defined(_WIN32)
   return _fseeki64(file, static_cast<__int64>(offset), whence) == 0;

@@ -29,9 +29,10 @@ trap 'rm -rf "$work"' EXIT
 readonly SECTIONS=("NAME" "SYNOPSIS" "DESCRIPTION" "EXIT STATUS" "DIAGNOSTICS" "FILES" "SEE ALSO")
 
 # What each page must mention: its exit statuses and the programs' messages, line by line.
+readonly WRITE_FAILED="a write to standard output failed"
 readonly MONOLOOK_TEXTS=(
-  "255 (-1)" "254 (-2)" "intelww4.bmp" "Autor: Bc. Bremik Sotnar - K52R7716T"
-  "low 32 bits of the block's address"
+  "255 (-1)" "254 (-2)" "$WRITE_FAILED" "intelww4.bmp" "Autor: Bc. Bremik Sotnar - K52R7716T"
+  "low 32 bits of the block's address" "a file refused after them gets it before its message"
   "Chyba soubor nelze otevrit...Program bude ukoncen"
   "Chyba soubor neni jednobitovy nekomprimovany BMP...Program bude ukoncen"
   "Chyba soubor je poskozeny nebo zkraceny...Program bude ukoncen"
@@ -39,7 +40,7 @@ readonly MONOLOOK_TEXTS=(
   "Chyba nelze uzavrit soubor..."
 )
 readonly MONOSKETCH_TEXTS=(
-  "255 (-1)" "intelww4.bmp"
+  "255 (-1)" "$WRITE_FAILED" "intelww4.bmp"
   'C:\Users\trebl\Documents\Visual Studio 2013\Projects\monosketch\Debug\'
   "Soubor neni mozne otevrit." "Zkontrolujte soubor."
   "Soubor neni jednobitovy nekomprimovany BMP."

@@ -17,6 +17,30 @@
 
 extern char** environ;
 
+namespace {
+
+// The command as this system runs it. In a cross build the programs run under the
+// emulator given at build time (PROGRAM_EMULATOR, the words of
+// CMAKE_CROSSCOMPILING_EMULATOR: qemu-user). A library to preload is the target's,
+// for the program alone: qemu's -E hands it on, where this system's loader would
+// try to preload it into qemu itself (and say so on standard error).
+#ifdef PROGRAM_EMULATOR
+constexpr bool kEmulated = true;
+Command Runnable(const Command& command, const Environment& env) {
+  Command words{PROGRAM_EMULATOR};
+  for (const auto& [name, value] : env) {
+    if (name == "LD_PRELOAD") words.insert(words.end(), {"-E", "LD_PRELOAD=" + value});
+  }
+  words.insert(words.end(), command.begin(), command.end());
+  return words;
+}
+#else
+constexpr bool kEmulated = false;
+Command Runnable(const Command& command, const Environment&) { return command; }
+#endif
+
+}  // namespace
+
 TempFolder::TempFolder() {
   std::string pattern = (std::filesystem::temp_directory_path() / "monotest-XXXXXX").string();
   if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
@@ -37,7 +61,7 @@ void TempFolder::Write(const std::string& name, const Bytes& bytes) const {
 
 Program::Program(const Command& command, const std::filesystem::path& folder, const Environment& env,
                  const Identity* as, std::size_t stackBytes) {
-  Command words = command;  // execv takes its arguments as char*
+  Command words = Runnable(command, env);  // execv takes its arguments as char*
   std::vector<char*> argv(words.size() + 1, nullptr);
   std::transform(words.begin(), words.end(), argv.begin(), [](std::string& word) { return word.data(); });
   int in[2];
@@ -61,7 +85,9 @@ Program::Program(const Command& command, const std::filesystem::path& folder, co
       stack.rlim_cur = stackBytes;
       if (setrlimit(RLIMIT_STACK, &stack) != 0) _exit(125);
     }
-    for (const auto& [name, value] : env) setenv(name.c_str(), value.c_str(), 1);
+    for (const auto& [name, value] : env) {
+      if (!kEmulated || name != "LD_PRELOAD") setenv(name.c_str(), value.c_str(), 1);
+    }
     execv(argv[0], argv.data());
     _exit(127);
   }
