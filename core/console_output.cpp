@@ -1,12 +1,8 @@
 #include "console_output.h"
 
 #include <clocale>
-#include <cstdio>
 
 void SetUpConsole() {
-  static char buffer[128 * 1024];
-  // Should the system refuse, output keeps its default buffering: slower, still right.
-  (void)std::setvbuf(stdout, buffer, _IOFBF, sizeof buffer);
 #if defined(_WIN32)
   // In a locale other than "C", the C runtime turns the bytes of a text-mode stream
   // that it writes to a console into the characters they are in the locale's code

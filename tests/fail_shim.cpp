@@ -1,11 +1,12 @@
 // Preloaded into a program under test to make the C library fail on request:
 //   MONO_FAIL_MALLOC_ABOVE=N  malloc of more than N bytes returns null
 //   MONO_FAIL_FCLOSE=1        fclose closes the stream but reports failure
-//   MONO_FAIL_STDOUT_FWRITE=N the Nth fwrite to standard output is passed on, then the
-//                             stream is flushed with descriptor 1 pointing at /dev/full:
-//                             the C library's own write fails, sets the stream's error
-//                             indicator and drops what was buffered; descriptor 1 is
-//                             then put back, so later writes succeed
+//   MONO_FAIL_STDOUT_FWRITE=N the Nth fwrite to standard output is passed on, and the
+//                             stream flushed, with descriptor 1 pointing at /dev/full:
+//                             the C library's own writes fail, set the stream's error
+//                             indicator and drop what was buffered and what that fwrite
+//                             gave, however the stream is buffered; descriptor 1 is then
+//                             put back, so later writes succeed
 // Failures that a picture file cannot cause are shown this way on the real programs.
 //
 // Every call the shim lets through goes on to the next definition after it
@@ -84,17 +85,22 @@ FwriteFn nextFwrite = nullptr;
 
 std::size_t stdoutWrites = 0;  // fwrite calls on standard output so far
 
-// Flushes `stream` (standard output) into /dev/full: the write fails in the C
-// library, as on a full disk. Descriptor 1 is the program's own again afterwards.
-void FlushIntoFullDevice(std::FILE* stream) {
+// Passes one fwrite to standard output on, then flushes the stream, with descriptor 1
+// pointing at /dev/full: every write of the C library fails, as on a full disk.
+// Descriptor 1 is the program's own again afterwards.
+std::size_t WriteIntoFullDevice(FwriteFn real, const void* data, std::size_t size, std::size_t count,
+                                std::FILE* stream) {
+  std::size_t written = 0;
   const int full = open("/dev/full", O_WRONLY | O_CLOEXEC);
   const int saved = dup(STDOUT_FILENO);
   if (full >= 0 && saved >= 0 && dup2(full, STDOUT_FILENO) == STDOUT_FILENO) {
+    written = real(data, size, count, stream);
     (void)std::fflush(stream);
     (void)dup2(saved, STDOUT_FILENO);
   }
   if (full >= 0) (void)close(full);
   if (saved >= 0) (void)close(saved);
+  return written;
 }
 
 }  // namespace
@@ -136,7 +142,8 @@ extern "C" std::size_t fwrite(const void* data, std::size_t size, std::size_t co
     errno = EIO;
     return 0;
   }
-  const std::size_t written = real(data, size, count, stream);
-  if (stream == stdout && ++stdoutWrites == Setting("MONO_FAIL_STDOUT_FWRITE", 0)) FlushIntoFullDevice(stream);
-  return written;
+  if (stream == stdout && ++stdoutWrites == Setting("MONO_FAIL_STDOUT_FWRITE", 0)) {
+    return WriteIntoFullDevice(real, data, size, count, stream);
+  }
+  return real(data, size, count, stream);
 }
