@@ -15,8 +15,8 @@ inline constexpr std::string_view kFullBlockGlyph = "\xDB";
 inline constexpr std::string_view kFullBlockGlyph = "\xE2\x96\x88";
 #endif
 
-// The longest set glyph CharacterArt takes, in bytes (one UTF-8 character).
-inline constexpr std::size_t kMaxGlyphBytes = 4;
+// The longest set glyph CharacterArt takes, in bytes: the UTF-8 block is three.
+inline constexpr std::size_t kMaxGlyphBytes = 3;
 
 // Draws the stored pixel rows top row first: a set bit (1) as `setGlyph`, a clear
 // bit as a space, exactly `width` characters and a "\n" per row. Rows are `RowStride`

@@ -163,9 +163,9 @@ void CheckListing(const unsigned char* block, std::uint64_t length) {
 }
 
 // The glyphs the programs draw with: monosketch's "@", monolook's block on this
-// system, and the block of Windows consoles; and a four-byte character, the
-// longest glyph CharacterArt takes, whose expansions fill its table entries.
-constexpr std::string_view kGlyphs[] = {"@", kFullBlockGlyph, "\xDB", "\xF0\x9F\x80\xB0"};
+// system, and the block of Windows consoles. The three-byte block is the longest
+// glyph CharacterArt takes, and its expansions fill the table's entries.
+constexpr std::string_view kGlyphs[] = {"@", kFullBlockGlyph, "\xDB"};
 
 // Draws with every glyph and checks each drawing against the reference reading of the
 // same pixels. `mustDraw`: the picture was accepted, so the drawing must take it.

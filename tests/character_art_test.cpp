@@ -116,6 +116,7 @@ TEST(CharacterArtTest, RefusesWhatItCannotDrawSafely) {
       {"negative width", Bytes(8), Info(0xFFFFFFF0U, 1), "@"},
       {"empty glyph", Bytes(8), Info(8, 1), ""},
       {"glyph too long", Bytes(8), Info(8, 1), "@@@@@"},
+      {"four-byte character", Bytes(8), Info(8, 1), "\xF0\x9F\x80\xB0"},
   };
   for (const Case& c : cases) {
     bool drawn = true;
