@@ -67,6 +67,9 @@ class Program {
   // Collects output until the program ends, standard input left open; false if it is
   // still running after `seconds`.
   bool EndsWithin(int seconds) { return !RunningAfter(seconds * 1000); }
+  // Collects output until it ends with `text` (at most `seconds`); true if it does and
+  // the program is still running a moment (200 ms) after it: it waits for its input.
+  bool WaitsAfter(const std::string& text, int seconds);
   // Collects output until `bytes` of it have come, the program ends, or `seconds` pass;
   // returns all output so far.
   const std::string& OutputOnceItHolds(std::size_t bytes, int seconds);

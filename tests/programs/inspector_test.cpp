@@ -27,7 +27,7 @@ RunResult LookAt(const Bytes& file, const std::string& input = "") {
 TEST(Inspector, WithoutTheFileWaitsForAKeyAndFails) {
   TempFolder folder;
   Program look(kMonolook, folder.Path());
-  EXPECT_TRUE(look.RunningAfter(300)) << "the message stays until a key is pressed";
+  EXPECT_TRUE(look.WaitsAfter(kCannotOpen, 10)) << "the message stays until a key is pressed";
   look.Send("x");
   const RunResult r = look.Finish(10);
   EXPECT_FALSE(r.timedOut);
@@ -44,9 +44,7 @@ TEST(Inspector, TheMessageStandsOnTheConsoleWhileItWaits) {
   folder.Write(kImage, file);
   const std::string expected = Report(file) + kNotMonochrome;
   Program look(kMonolook, folder.Path());
-  const std::string shown = look.OutputOnceItHolds(expected.size(), 10);
-  EXPECT_TRUE(look.RunningAfter(0)) << "still waiting for a key";
-  EXPECT_EQ(shown, expected) << "everything is on the console before the key is pressed";
+  EXPECT_TRUE(look.WaitsAfter(expected, 10)) << "everything is on the console, and it waits for a key";
   look.Send("x");
   const RunResult r = look.Finish(10);
   EXPECT_EQ(r.out, expected);
@@ -162,10 +160,11 @@ TEST(Inspector, RefusedFilesShowTheReportWhenTheyCanThenWait) {
     TempFolder folder;
     folder.Write(kImage, c.file);
     Program look(kMonolook, folder.Path());
-    EXPECT_TRUE(look.RunningAfter(200)) << c.what << ": waits for a key";
+    const std::string expected = (c.report ? Report(c.file) : std::string()) + c.message;
+    EXPECT_TRUE(look.WaitsAfter(expected, 10)) << c.what << ": waits for a key after its message";
     look.Send("\n");
     const RunResult r = look.Finish(10);
-    EXPECT_EQ(r.out, (c.report ? Report(c.file) : std::string()) + c.message) << c.what;
+    EXPECT_EQ(r.out, expected) << c.what;
     EXPECT_EQ(r.status, 255) << c.what;
   }
 }

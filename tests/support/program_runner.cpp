@@ -168,6 +168,13 @@ const std::string& Program::OutputOnceItHolds(std::size_t bytes, int seconds) {
   return out_;
 }
 
+bool Program::WaitsAfter(const std::string& text, int seconds) {
+  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+  while (!out_.ends_with(text) && !Pump(10) && std::chrono::steady_clock::now() < until) {
+  }
+  return out_.ends_with(text) && RunningAfter(200);
+}
+
 RunResult Program::Finish(int seconds) {
   CloseInput();
   RunResult result;
