@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """Times monolook and monosketch on large one-bit pictures against the cost of the pipe.
 
-For each picture (4096 x 4096, a 2 MiB file, and 512 x 512) it saves each program's
-output, then runs, interleaved, at least 7 times each:
+For each picture (512 x 512, 4096 x 4096, a 2 MiB file, and 8192 x 8192, 8 MiB, unless
+--sides says otherwise) it saves each program's output, then runs, interleaved, --runs
+times each (7 unless told), for each build given with --bin:
   program:  the program, its standard output piped to `cat > /dev/null`
   limit:    `cat` of the saved output, piped to `cat > /dev/null` (the same bytes)
   netpbm:   `bmptopnm | pbmtoascii -1x2`, piped likewise (when netpbm is installed)
@@ -10,7 +11,7 @@ and prints the medians, the ratio of each program to its limit, and the peak res
 memory of each program (from /usr/bin/time -v) beside the size of its pixel array.
 It asserts nothing about time.
 
-Usage: python3 bench/run_bench.py [--bin build/bench/bin] [--runs 7]
+Usage: python3 bench/run_bench.py [--bin build/bench/bin]... [--runs 7] [--sides 512 4096 8192]
 """
 import argparse
 import os
@@ -70,28 +71,37 @@ def peak_kib(command, folder):
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("--bin", default="build/bench/bin", help="folder holding the built programs")
+    parser.add_argument("--bin", action="append",
+                        help="folder holding the built programs (default build/bench/bin); give it more than "
+                             "once to compare builds, which then run interleaved")
     parser.add_argument("--runs", type=int, default=7)
+    parser.add_argument("--sides", type=int, nargs="+", default=[512, 4096, 8192],
+                        help="picture sizes, in pixels a side")
     args = parser.parse_args()
-    bindir = os.path.abspath(args.bin)
-    programs = {name: os.path.join(bindir, name) for name in ("monosketch", "monolook")}
+    bindirs = [os.path.abspath(b) for b in (args.bin or ["build/bench/bin"])]
+    # The programs of each build, named "program" or, with several builds, "program (build)".
+    programs = {}
+    for bindir in bindirs:
+        for name in ("monosketch", "monolook"):
+            label = name if len(bindirs) == 1 else f"{name} ({bindir})"
+            programs[label] = os.path.join(bindir, name)
     have_netpbm = shutil.which("bmptopnm") and shutil.which("pbmtoascii")
 
     print(f"machine: {os.cpu_count()} cores, {os.uname().machine}, kernel {os.uname().release}")
     with tempfile.TemporaryDirectory(prefix="monobench-") as top:
-        for side in (512, 4096):
+        for side in args.sides:
             folder = os.path.join(top, str(side))
             os.mkdir(folder)
             data, pixel_bytes = picture(side, side)
             with open(os.path.join(folder, "intelww4.bmp"), "wb") as f:
                 f.write(data)
             commands = {}
-            for name, path in programs.items():
-                saved = os.path.join(folder, name + ".out")
+            for index, (label, path) in enumerate(programs.items()):
+                saved = os.path.join(folder, f"{index}.out")
                 subprocess.run(["bash", "-c", f"{path} > {saved}"], cwd=folder, stdin=subprocess.DEVNULL,
                                check=True)
-                commands[name] = [[path], ["cat"]]
-                commands[name + " limit"] = [["cat", saved], ["cat"]]
+                commands[label] = [[path], ["cat"]]
+                commands[label + " limit"] = [["cat", saved], ["cat"]]
             if have_netpbm:
                 commands["netpbm"] = [["bmptopnm", "-quiet", "intelww4.bmp"], ["pbmtoascii", "-1x2"], ["cat"]]
             times = {name: [] for name in commands}
@@ -101,18 +111,18 @@ def main():
             median = {name: statistics.median(values) for name, values in times.items()}
 
             print(f"\n{side} x {side} picture, {len(data)} bytes, median of {args.runs} interleaved runs:")
-            for name in programs:
-                out_bytes = os.path.getsize(os.path.join(folder, name + ".out"))
-                ratio = median[name] / median[name + " limit"]
-                print(f"  {name:10} {median[name] * 1000:8.2f} ms   limit {median[name + ' limit'] * 1000:8.2f} ms"
+            for index, label in enumerate(programs):
+                out_bytes = os.path.getsize(os.path.join(folder, f"{index}.out"))
+                ratio = median[label] / median[label + " limit"]
+                print(f"  {label:10} {median[label] * 1000:8.2f} ms   limit {median[label + ' limit'] * 1000:8.2f} ms"
                       f"   ratio {ratio:5.2f}   ({out_bytes} output bytes)")
             if have_netpbm:
-                limit = median["monosketch limit"]
+                limit = median[next(iter(programs)) + " limit"]
                 print(f"  netpbm     {median['netpbm'] * 1000:8.2f} ms   = {median['netpbm'] / limit:5.2f} x the "
                       f"monosketch limit")
-            for name, path in programs.items():
+            for label, path in programs.items():
                 kib = peak_kib(path, folder)
-                print(f"  {name:10} peak resident {kib} KiB (pixel array {pixel_bytes // 1024} KiB)")
+                print(f"  {label:10} peak resident {kib} KiB (pixel array {pixel_bytes // 1024} KiB)")
 
 
 if __name__ == "__main__":
