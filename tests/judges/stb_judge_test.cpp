@@ -40,10 +40,9 @@ CoreResult RunCore(Bytes file) {
                     LoadPixels(stream, fileHeader, PixelDataSize(infoHeader), pixels) == LoadResult::Loaded;
   (void)std::fclose(stream);
   if (!result.accepted) return result;
-  result.cells = Captured([&](std::FILE* out) {
+  result.cells = stb_judge::CellsOfDrawing(Captured([&](std::FILE* out) {
     result.accepted = CharacterArt(out, pixels.data, pixels.size, infoHeader, "@");
-  });
-  for (char& c : result.cells) c = c == '@' ? '1' : c == ' ' ? '0' : c;
+  }));
   return result;
 }
 

@@ -192,10 +192,7 @@ std::string CheckDrawings(const unsigned char* pixels, std::uint64_t length, con
     } else {
       Expect(out.empty(), "a refused drawing wrote something");
     }
-    if (glyph == "@") {
-      coreCells = out;
-      for (char& c : coreCells) c = c == '@' ? '1' : c == ' ' ? '0' : c;
-    }
+    if (glyph == "@") coreCells = stb_judge::CellsOfDrawing(out);
   }
   return coreCells;
 }

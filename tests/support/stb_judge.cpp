@@ -2,6 +2,7 @@
 
 #include <stb/stb_image.h>
 
+#include <algorithm>
 #include <cinttypes>
 #include <climits>
 #include <cstdio>
@@ -138,6 +139,12 @@ const char* DifferenceName(Difference difference) {
       return "a dimension above 2^24";
   }
   return "unknown";
+}
+
+std::string CellsOfDrawing(std::string drawnWithAt) {
+  std::replace(drawnWithAt.begin(), drawnWithAt.end(), '@', '1');
+  std::replace(drawnWithAt.begin(), drawnWithAt.end(), ' ', '0');
+  return drawnWithAt;
 }
 
 Decoded Decode(std::span<const unsigned char> file) {

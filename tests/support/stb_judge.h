@@ -52,8 +52,11 @@ struct Judgement {
   std::string fault;  // empty when the core and stb_image agree, or differ as intended
 };
 
+// The core's drawing with "@" as cells: '1' a set pixel, '0' a clear one, '\n' after each line.
+std::string CellsOfDrawing(std::string drawnWithAt);
+
 // Judges the core's verdict on `file` (`coreAccepted`) and, when it took the file, its
-// drawing as cells: '1' a set pixel, '0' a clear one, '\n' after each line, top line first.
+// drawing as cells, top line first.
 Judgement Judge(std::span<const unsigned char> file, bool coreAccepted, const std::string& coreCells);
 
 }  // namespace stb_judge
