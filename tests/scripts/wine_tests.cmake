@@ -10,15 +10,9 @@ endif()
 
 # The programs again, from the same sources, with every fclose failing.
 foreach(program IN ITEMS monolook monosketch)
-  if(program STREQUAL monolook)
-    set(main ${PROJECT_SOURCE_DIR}/inspector/main.cpp)
-  else()
-    set(main ${PROJECT_SOURCE_DIR}/sketch/main.cpp)
-  endif()
-  add_executable(${program}_fclose_fails ${main} ${PROJECT_SOURCE_DIR}/tests/support/fclose_fails.cpp)
-  target_link_libraries(${program}_fclose_fails PRIVATE monocore mono_warnings)
+  mono_program_variant(${program}_fclose_fails ${program})
+  target_sources(${program}_fclose_fails PRIVATE ${PROJECT_SOURCE_DIR}/tests/support/fclose_fails.cpp)
   target_link_options(${program}_fclose_fails PRIVATE -Wl,--wrap=fclose)
-  set_target_properties(${program}_fclose_fails PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
 endforeach()
 
 set(wine_environment
