@@ -25,4 +25,4 @@ inline constexpr std::size_t kMaxGlyphBytes = 3;
 // Draws nothing and returns false when the buffer is shorter than the picture needs,
 // the width is 0 or has its top bit set, or the glyph is empty or longer than kMaxGlyphBytes.
 [[nodiscard]] bool CharacterArt(std::FILE* out, const unsigned char* pixels, std::uint64_t length,
-                  const BitmapInfoHeader& infoHeader, std::string_view setGlyph);
+                                const BitmapInfoHeader& infoHeader, std::string_view setGlyph);
