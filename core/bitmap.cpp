@@ -4,6 +4,10 @@
 #include <cstdlib>
 #include <utility>
 
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
+
 namespace {
 
 std::uint16_t Le16(const unsigned char* p) {
@@ -40,8 +44,27 @@ std::size_t ReadZeroFilled(std::FILE* file, unsigned char* bytes, std::size_t co
   return got;
 }
 
+#if defined(__linux__)
+constexpr std::size_t kHugePage = std::size_t{2} << 20;
+
+// A pixel array of megabytes is placed on 2 MiB boundaries and offered huge pages:
+// loading it then costs one page fault per 2 MiB instead of one per 4 KiB, which on
+// virtual machines is most of the time a large picture takes. The block is rounded
+// up to whole huge pages; the system may still back it with small ones.
+void* AllocateLarge(std::size_t count) {
+  if (count > SIZE_MAX - (kHugePage - 1)) return nullptr;
+  const std::size_t rounded = (count + kHugePage - 1) / kHugePage * kHugePage;
+  void* block = std::aligned_alloc(kHugePage, rounded);
+  if (block != nullptr) (void)madvise(block, rounded, MADV_HUGEPAGE);  // only advice: refusal is harmless
+  return block;
+}
+#endif
+
 // A block of `count` bytes (at least one), released with std::free; null when memory runs out.
 unsigned char* AllocatePixels(std::size_t count) {
+#if defined(__linux__)
+  if (count >= kHugePage) return static_cast<unsigned char*>(AllocateLarge(count));
+#endif
   return static_cast<unsigned char*>(std::malloc(count == 0 ? 1 : count));
 }
 

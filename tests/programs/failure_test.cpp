@@ -63,7 +63,8 @@ TEST(AllocationFailure, InspectorPrintsTheReportThenTheMessageWithoutWaiting) {
   EXPECT_EQ(r.status, 255);
 }
 
-// Running out of memory for a pixel array of megabytes is reported the same way.
+// Pixel arrays of 2 MiB and more are allocated on huge-page boundaries; running
+// out of memory there is reported the same way.
 TEST(AllocationFailure, PicturesOfMegabytesToo) {
   BmpFields fields;
   fields.width = 4096;

@@ -1,5 +1,5 @@
 // Preloaded into a program under test to make the C library fail on request:
-//   MONO_FAIL_MALLOC_ABOVE=N  malloc of more than N bytes returns null
+//   MONO_FAIL_MALLOC_ABOVE=N  malloc or aligned_alloc of more than N bytes returns null
 //   MONO_FAIL_FCLOSE=1        fclose closes the stream but reports failure
 //   MONO_FAIL_STDOUT_FWRITE=N the Nth fwrite to standard output is passed on, and the
 //                             stream flushed, with descriptor 1 pointing at /dev/full:
@@ -25,6 +25,7 @@
 namespace {
 
 using MallocFn = void* (*)(std::size_t);
+using AlignedAllocFn = void* (*)(std::size_t, std::size_t);
 using FreeFn = void (*)(void*);
 using FcloseFn = int (*)(std::FILE*);
 using FwriteFn = std::size_t (*)(const void*, std::size_t, std::size_t, std::FILE*);
@@ -79,6 +80,7 @@ Fn Next(Fn& cached, const char* name) {
 }
 
 MallocFn nextMalloc = nullptr;
+AlignedAllocFn nextAlignedAlloc = nullptr;
 FreeFn nextFree = nullptr;
 FcloseFn nextFclose = nullptr;
 FwriteFn nextFwrite = nullptr;
@@ -112,6 +114,19 @@ extern "C" void* malloc(std::size_t size) {
   }
   const MallocFn real = Next(nextMalloc, "malloc");
   return real != nullptr ? real(size) : EarlyBlock(size);
+}
+
+extern "C" void* aligned_alloc(std::size_t alignment, std::size_t size) {
+  if (size > MallocLimit()) {
+    errno = ENOMEM;
+    return nullptr;
+  }
+  const AlignedAllocFn real = Next(nextAlignedAlloc, "aligned_alloc");
+  if (real == nullptr) {
+    errno = ENOMEM;
+    return nullptr;
+  }
+  return real(alignment, size);
 }
 
 extern "C" void free(void* block) {

@@ -274,7 +274,7 @@ TEST(LoadPixelsTest, LoadsTheStoredArrayFromTheOffset) {
 }
 
 TEST(LoadPixelsTest, LoadsPixelArraysOfMegabytes) {
-  // 4096 x 4200: 2,150,400 bytes, every one of them loaded from its place.
+  // 4096 x 4200: 2,150,400 bytes, more than one 2 MiB huge page.
   BmpFields fields;
   fields.width = 4096;
   fields.height = 4200;
