@@ -98,7 +98,9 @@ def main():
             commands = {}
             for index, (label, path) in enumerate(programs.items()):
                 saved = os.path.join(folder, f"{index}.out")
-                subprocess.run(["bash", "-c", f"{path} > {saved}"], cwd=folder, stdin=subprocess.DEVNULL,
+                # Written by cat, whatever the program's writes: how a file was written (the size
+                # of its writes) changes how fast cat reads it back, and the limits must not differ so.
+                subprocess.run(["bash", "-c", f"{path} | cat > {saved}"], cwd=folder, stdin=subprocess.DEVNULL,
                                check=True)
                 commands[label] = [[path], ["cat"]]
                 commands[label + " limit"] = [["cat", saved], ["cat"]]
