@@ -102,35 +102,10 @@ Bytes Os2Picture() {
   return file;
 }
 
-Bytes WithCompression(std::uint32_t compression) {
-  BmpFields fields;
-  fields.compression = compression;
-  return WithFields(fields);
-}
-
-Bytes WithOffset(std::uint32_t pixelOffset) {
-  BmpFields fields;
-  fields.pixelOffset = pixelOffset;
-  return WithFields(fields);
-}
-
 Bytes WithHeight(std::uint32_t height) {
   Bytes file = WithFields(BmpFields{});
   PutLe32(file, 22, height);
   return file;
-}
-
-Bytes WithPlanes(std::uint16_t planes) {
-  BmpFields fields;
-  fields.planes = planes;
-  return WithFields(fields);
-}
-
-Bytes WithHeaderSize(std::uint32_t headerSize) {
-  BmpFields fields;
-  fields.headerSize = headerSize;
-  fields.pixelOffset = 14 + headerSize + 8;
-  return WithFields(fields);
 }
 
 // One row of 2^24 + 1 pixels, a few of them set.
@@ -158,13 +133,14 @@ std::vector<DifferenceCase> Cases() {
       {"cut_short", CutShort(), false, Difference::CutShort},
       {"eight_bits_per_pixel", EightBits(), false, Difference::OtherBitDepth},
       {"os2_header", Os2Picture(), false, Difference::OS2Header},
-      {"compression_with_bit_31", WithCompression(0x80000000U), false, Difference::CompressionBit31},
+      {"compression_with_bit_31", WithFields({.compression = 0x80000000U}), false, Difference::CompressionBit31},
       {"height_0", WithHeight(0), false, Difference::NoPixels},
-      {"no_palette", WithOffset(54), true, Difference::NoPaletteRoom},
-      {"one_palette_entry", WithOffset(58), true, Difference::NoPaletteRoom},
-      {"room_for_257_palette_entries", WithOffset(54 + 257 * 4), true, Difference::LargePalette},
-      {"planes_0", WithPlanes(0), true, Difference::Planes},
-      {"header_of_64_bytes", WithHeaderSize(64), true, Difference::UnknownHeaderSize},
+      {"no_palette", WithFields({.pixelOffset = 54}), true, Difference::NoPaletteRoom},
+      {"one_palette_entry", WithFields({.pixelOffset = 58}), true, Difference::NoPaletteRoom},
+      {"room_for_257_palette_entries", WithFields({.pixelOffset = 54 + 257 * 4}), true, Difference::LargePalette},
+      {"planes_0", WithFields({.planes = 0}), true, Difference::Planes},
+      {"header_of_64_bytes", WithFields({.pixelOffset = 14 + 64 + 8, .headerSize = 64}), true,
+       Difference::UnknownHeaderSize},
       {"width_above_2_to_the_24", WiderThanStbReads(), true, Difference::LargeDimensions},
   };
 }
