@@ -2,7 +2,7 @@
 // was made to (a good picture is drawn, a bad one refused), so the fuzzer starts
 // from inputs that reach every step, and none of them trips a check of the path.
 // The inputs the fuzzer kept (fuzz/corpus) go through the same checks in every
-// build: each drawing and listing against a plain reading, each verdict against
+// build: each drawing and listing against the reference reading, each verdict against
 // the acceptance rules.
 #include "core_path.h"
 
