@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <span>
 #include <string>
 
 #include "program_texts.h"
@@ -24,12 +25,14 @@ inline std::string Report(reference::File file) {
   return text;
 }
 
-// The listing part of a run, with the address masked.
-inline std::string Listing(reference::File file) {
-  const auto pixels = reference::PixelBytes(file);
+// The listing part of a run on a picture whose pixel array is `pixels`, with the address masked.
+inline std::string ListingOfPixels(std::span<const unsigned char> pixels) {
   return "\nVypis pameti:\nMemory starting at 0xXXXXXXXX: of length " + std::to_string(pixels.size()) +
          " bytes\n\n" + reference::ListedBytes(pixels) + "\n";
 }
+
+// The listing part of a run, with the address masked.
+inline std::string Listing(reference::File file) { return ListingOfPixels(reference::PixelBytes(file)); }
 
 // The whole output of a successful run on `file`, address masked, with `block` for a set pixel.
 inline std::string Inspection(reference::File file, const std::string& block = kBlock) {
