@@ -7,6 +7,10 @@
 #if defined(__linux__)
 #include <sys/mman.h>
 #endif
+#if !defined(_WIN32)
+#include <fcntl.h>
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -118,15 +122,49 @@ BitmapInfoHeader DecodeInfoHeader(const unsigned char* bytes) {
   return h;
 }
 
+BitmapInfoHeader DecodeCoreHeader(const unsigned char* bytes) {
+  BitmapInfoHeader h;
+  h.headerSize = Le32(bytes + 0);
+  h.width = Le16(bytes + 4);
+  h.height = Le16(bytes + 6);
+  h.planes = Le16(bytes + 8);
+  h.bitsPerPixel = Le16(bytes + 10);
+  return h;
+}
+
+std::FILE* OpenPicture(const char* path) {
+#if defined(_WIN32)
+  return std::fopen(path, "rb");
+#else
+  // O_NONBLOCK: a FIFO without a writer opens at once instead of waiting for one.
+  const int fd = open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return nullptr;
+  // A FIFO or a terminal cannot seek: it is closed before a byte of it is read. The
+  // reads of a file that can seek never wait, so blocking mode is given back to it.
+  const int flags = fcntl(fd, F_GETFL);
+  if (lseek(fd, 0, SEEK_CUR) < 0 || flags < 0 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) < 0) {
+    (void)close(fd);
+    return nullptr;
+  }
+  std::FILE* file = fdopen(fd, "rb");
+  if (file == nullptr) (void)close(fd);
+  return file;
+#endif
+}
+
 HeaderRead ReadHeaders(std::FILE* file, BitmapFileHeader& fileHeader, BitmapInfoHeader& infoHeader) {
-  unsigned char fileBytes[kFileHeaderBytes];
-  unsigned char infoBytes[kInfoHeaderBytes];
-  const std::size_t gotFile = ReadZeroFilled(file, fileBytes, sizeof fileBytes);
-  const std::size_t gotInfo = ReadZeroFilled(file, infoBytes, sizeof infoBytes);
-  fileHeader = DecodeFileHeader(fileBytes);
-  infoHeader = DecodeInfoHeader(infoBytes);
+  // The file header and the information header's size field come first; that field
+  // says how many bytes of header follow it. What is not read stays zero.
+  unsigned char bytes[kFileHeaderBytes + kInfoHeaderBytes] = {};
+  constexpr std::size_t kThroughSize = kFileHeaderBytes + 4;
+  const std::size_t gotFirst = ReadZeroFilled(file, bytes, kThroughSize);
+  const bool core = Le32(bytes + kFileHeaderBytes) == kCoreHeaderBytes;
+  const std::size_t rest = (core ? kCoreHeaderBytes : kInfoHeaderBytes) - 4;
+  const std::size_t gotRest = gotFirst == kThroughSize ? ReadZeroFilled(file, bytes + kThroughSize, rest) : 0;
+  fileHeader = DecodeFileHeader(bytes);
+  infoHeader = core ? DecodeCoreHeader(bytes + kFileHeaderBytes) : DecodeInfoHeader(bytes + kFileHeaderBytes);
   if (std::ferror(file) != 0) return HeaderRead::ReadError;
-  if (gotFile < sizeof fileBytes || gotInfo < sizeof infoBytes) return HeaderRead::Short;
+  if (gotFirst < kThroughSize || gotRest < rest) return HeaderRead::Short;
   return HeaderRead::Whole;
 }
 
@@ -164,17 +202,22 @@ BitmapCheck CheckBitmap(HeaderRead headerRead, const BitmapFileHeader& fileHeade
                         const BitmapInfoHeader& infoHeader, std::uint64_t fileLength) {
   if (headerRead == HeaderRead::ReadError) return BitmapCheck::Damaged;
   if (!HasBmpSignature(fileHeader)) return BitmapCheck::NotMonochromeBmp;
-  if (headerRead == HeaderRead::Short || fileLength < kHeadersBytes) return BitmapCheck::Damaged;
+  // The header-size field, bytes 14 to 17, tells which information header follows: a
+  // file that ends before it, or before the 12 or 40 bytes it names, is cut short.
+  if (fileLength < kFileHeaderBytes + 4) return BitmapCheck::Damaged;
+  const std::uint64_t headerSize = infoHeader.headerSize;
+  if (headerSize != kCoreHeaderBytes && headerSize < kInfoHeaderBytes) return BitmapCheck::NotMonochromeBmp;
+  const std::uint64_t fixedPart = headerSize == kCoreHeaderBytes ? kCoreHeaderBytes : kInfoHeaderBytes;
+  if (headerRead == HeaderRead::Short || fileLength < kFileHeaderBytes + fixedPart) return BitmapCheck::Damaged;
 
-  const bool monochrome = infoHeader.headerSize >= kInfoHeaderBytes && infoHeader.bitsPerPixel == 1 &&
-                          infoHeader.compression == 0;
+  const bool monochrome = infoHeader.bitsPerPixel == 1 && infoHeader.compression == 0;
   const bool sized = infoHeader.width != 0 && (infoHeader.width & 0x80000000U) == 0 &&
                      infoHeader.height != 0;
   if (!monochrome || !sized) return BitmapCheck::NotMonochromeBmp;
 
   // The information header is as long as its size field says (108 bytes for a
   // BITMAPV4HEADER, 124 for a BITMAPV5HEADER); a file that ends inside it is cut short.
-  const std::uint64_t headersEnd = kFileHeaderBytes + infoHeader.headerSize;
+  const std::uint64_t headersEnd = kFileHeaderBytes + headerSize;
   if (headersEnd > fileLength) return BitmapCheck::Damaged;
   // A pixel array that starts inside the headers would draw header bytes (a long
   // header's colour masks, say) as pixels.

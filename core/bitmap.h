@@ -14,9 +14,12 @@ struct BitmapFileHeader {
   std::uint32_t pixelOffset = 0;  // where the pixel array starts, from the start of the file
 };
 
-// The 40-byte BMP information header (BITMAPINFOHEADER) that follows it.
-// Width and height keep their stored bits; the height is signed in the
-// format (negative means rows stored top row first), see HeightRows/IsTopDown.
+// The BMP information header that follows it: the 40-byte BITMAPINFOHEADER (or the
+// first 40 bytes of a longer one), or an OS/2 1.x BITMAPCOREHEADER of 12 bytes, whose
+// 16-bit width, height, planes and bit count are widened into the same fields (the
+// fields it lacks stay 0: no compression). Width and height keep their stored bits;
+// the height is signed in the Windows headers (negative means rows stored top row
+// first), see HeightRows/IsTopDown; an OS/2 height is never negative.
 struct BitmapInfoHeader {
   std::uint32_t headerSize = 0;
   std::uint32_t width = 0;
@@ -33,20 +36,22 @@ struct BitmapInfoHeader {
 
 inline constexpr std::uint64_t kFileHeaderBytes = 14;
 inline constexpr std::uint64_t kInfoHeaderBytes = 40;
-inline constexpr std::uint64_t kHeadersBytes = kFileHeaderBytes + kInfoHeaderBytes;
+inline constexpr std::uint64_t kCoreHeaderBytes = 12;  // OS/2 1.x BITMAPCOREHEADER
 inline constexpr std::uint16_t kBmpSignature = 0x4D42;  // 'B' 0x42, 'M' 0x4D
 
 // The outcome of reading both headers.
 enum class HeaderRead {
   Whole,      // both records read in full
-  Short,      // the file ended first; the missing bytes read as zero
+  Short,      // the file ended first (within the header-size field, or within the 12 or
+              // 40 bytes of the header it names); the missing bytes read as zero
   ReadError,  // the stream could not be read at all (a folder, say)
 };
 
 // The verdict on a file whose headers were read, given before anything is allocated.
 enum class BitmapCheck {
   Accepted,
-  NotMonochromeBmp,  // not a one-bit uncompressed BMP, or its pixels start inside its headers
+  NotMonochromeBmp,  // not a one-bit uncompressed BMP (an information header of another
+                     // kind among them), or its pixels start inside its headers
   Damaged,           // the headers or the pixel array reach past the end of the file
 };
 
@@ -71,11 +76,22 @@ struct PixelBuffer {
   void Release() noexcept;
 };
 
-// Decodes the two little-endian records from raw bytes (14 and 40 of them).
+// Decodes the little-endian records from raw bytes: 14 of the file header, 40 of a
+// Windows information header, 12 of an OS/2 one.
 BitmapFileHeader DecodeFileHeader(const unsigned char* bytes);
 BitmapInfoHeader DecodeInfoHeader(const unsigned char* bytes);
+BitmapInfoHeader DecodeCoreHeader(const unsigned char* bytes);
 
-// Reads the file header and the information header from the stream's current position.
+// Opens the picture for reading in binary mode, as fopen(path, "rb") would, but only
+// a file that can seek: a FIFO, a terminal or a socket in its place would make the read
+// wait for a writer or a key. On POSIX systems the path is opened without blocking
+// (a FIFO without a writer opens at once) and without becoming the controlling
+// terminal, and what cannot seek is closed unread. Null when it cannot be opened.
+std::FILE* OpenPicture(const char* path);
+
+// Reads the file header and the information header from the stream's current position:
+// the header-size field first, then the rest of the header it names (12 bytes for an
+// OS/2 header, the first 40 for any other; longer headers' further fields are not read).
 HeaderRead ReadHeaders(std::FILE* file, BitmapFileHeader& fileHeader, BitmapInfoHeader& infoHeader);
 
 // The length of the open file in bytes, measured by seeking to its end and back. Nothing
@@ -91,10 +107,13 @@ std::uint64_t RowStride(std::uint32_t width);
 // Bytes of the whole stored pixel array: stride times rows.
 std::uint64_t PixelDataSize(const BitmapInfoHeader& infoHeader);
 
-// Decides whether the picture can be loaded and drawn, from the headers and the real file length.
-// The checks, in order: the signature; both headers whole; a one-bit uncompressed picture of a
-// drawable size; the information header, as long as its size field says, inside the file; the
-// pixel array starting at or after that header's end; the pixel array inside the file.
+// Decides whether the picture can be loaded and drawn, from the headers and the real file
+// length. The checks, in order, the first that fails giving the verdict: the signature
+// (else not a BMP); the header-size field inside the file (else damaged); a header size of
+// 12 (OS/2) or 40 and more (else not a BMP we read); the 12 or 40 bytes of that header
+// inside the file (else damaged); a one-bit uncompressed picture of a drawable size; the
+// information header, as long as its size field says, inside the file; the pixel array
+// starting at or after that header's end; the pixel array inside the file.
 BitmapCheck CheckBitmap(HeaderRead headerRead, const BitmapFileHeader& fileHeader,
                         const BitmapInfoHeader& infoHeader, std::uint64_t fileLength);
 

@@ -50,7 +50,7 @@ void PrintReport(const BitmapFileHeader& fileHeader, const BitmapInfoHeader& inf
 
 int main() {
   SetUpConsole();
-  std::FILE* fr = std::fopen(InputPath, "rb");
+  std::FILE* fr = OpenPicture(InputPath);
   if (fr == nullptr) return CannotOpen();
 
   BitmapFileHeader fileHeader2;

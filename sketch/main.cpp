@@ -39,7 +39,7 @@ int ReportRefusal(BitmapCheck check) {
 
 int main() {
   SetUpConsole();
-  std::FILE* fr = std::fopen(InputPath, "rb");
+  std::FILE* fr = OpenPicture(InputPath);
   if (fr == nullptr) return ReportCannotOpen();
 
   BitmapFileHeader hs1;

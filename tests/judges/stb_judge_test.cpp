@@ -82,12 +82,13 @@ Bytes EightBits() {
   return file;
 }
 
-// An OS/2 bitmap: the 12-byte BITMAPCOREHEADER, three-byte palette entries, 16 x 12 pixels.
-Bytes Os2Picture() {
-  Bytes file(32, 0);
+// An OS/2 bitmap: the 12-byte BITMAPCOREHEADER, three-byte palette entries, 16 x 12
+// pixels, its pixel array `gap` bytes after the palette (none, as encoders write it).
+Bytes Os2Picture(std::uint32_t gap = 0) {
+  Bytes file(32 + gap, 0);
   file[0] = 'B';
   file[1] = 'M';
-  PutLe32(file, 10, 32);
+  PutLe32(file, 10, 32 + gap);
   PutLe32(file, 14, 12);
   PutLe16(file, 18, 16);
   PutLe16(file, 20, 12);
@@ -132,7 +133,8 @@ std::vector<DifferenceCase> Cases() {
   return {
       {"cut_short", CutShort(), false, Difference::CutShort},
       {"eight_bits_per_pixel", EightBits(), false, Difference::OtherBitDepth},
-      {"os2_header", Os2Picture(), false, Difference::OS2Header},
+      {"os2_palette_before_the_pixels", Os2Picture(), true, Difference::Os2Palette},
+      {"os2_palette_and_3_bytes", Os2Picture(3), true, Difference::Os2Palette},
       {"compression_with_bit_31", WithFields({.compression = 0x80000000U}), false, Difference::CompressionBit31},
       {"height_0", WithHeight(0), false, Difference::NoPixels},
       {"no_palette", WithFields({.pixelOffset = 54}), true, Difference::NoPaletteRoom},
@@ -172,6 +174,22 @@ TEST(StbJudge, AgreesWithTheCoreOnEveryPixelOfAGoodPicture) {
     EXPECT_EQ(judgement.difference, Difference::None);
     EXPECT_EQ(judgement.fault, "");
   }
+}
+
+// stb_image counts an OS/2 palette as if the header were 24 bytes long: with 12 bytes or
+// more between the palette and the pixels it reads both entries where they are, and
+// its pixels must then agree with the core's.
+TEST(StbJudge, AgreesWithTheCoreOnAnOs2PictureWhosePaletteItCounts) {
+  const Bytes file = Os2Picture(12);
+  const CoreResult core = RunCore(file);
+  ASSERT_TRUE(core.accepted);
+  ASSERT_TRUE(stb_judge::Decode(file).decoded);
+  const stb_judge::Judgement judgement = stb_judge::Judge(file, true, core.cells);
+  EXPECT_EQ(judgement.difference, Difference::None);
+  EXPECT_EQ(judgement.fault, "");
+  std::string wrong = core.cells;
+  wrong[0] = wrong[0] == '1' ? '0' : '1';
+  EXPECT_NE(stb_judge::Judge(file, true, wrong).fault.find("differs at pixel (0, 0)"), std::string::npos);
 }
 
 TEST(StbJudge, AnUnintendedDifferenceIsAFault) {

@@ -6,14 +6,18 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
-#include <chrono>
-#include <thread>
-
+#include <algorithm>
+#include <cerrno>
 #include <cstdint>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
+#include <memory>
 #include <fstream>
 #include <ostream>
 #include <string>
@@ -207,6 +211,43 @@ std::vector<MalformedCase> Cases() {
   cutV5.resize(100);
   add("cut_inside_a_v5_header", cutV5, X, Report::Shown);
 
+  // OS/2 1.x pictures: a 12-byte BITMAPCOREHEADER with 16-bit width, height, planes and
+  // bit count at 18, 20, 22 and 24, three-byte palette entries from byte 26. A whole
+  // one can be shorter than the 54 bytes of a Windows picture's headers.
+  const Art wide33{"#.#..#...#....#.....#......#.....", "##.##.##.##.##.##.##.##.##.##.##.#"};
+  add("os2_1x1_in_36_bytes", Os2BmpOfArt({"#"}), D, Report::Shown);
+  add("os2_7x2_in_40_bytes", Os2BmpOfArt({"#.#.##.", ".##..##"}), D, Report::Shown);
+  add("os2_12x3", Os2BmpOfArt(BaseArt()), D, Report::Shown);
+  add("os2_33x2", Os2BmpOfArt(wide33), D, Report::Shown);
+  add("os2_gap_before_the_pixels", Os2BmpOfArt(BaseArt(), 10), D, Report::Shown);
+  add("os2_offset_right_after_the_header", With32(kPixelOffset, 26, Os2BmpOfArt(BaseArt())), D, Report::Shown);
+  add("os2_offset_inside_the_header", With32(kPixelOffset, 25, Os2BmpOfArt(BaseArt())), N, Report::Shown);
+  const auto os2With16 = [](std::size_t at, std::uint16_t value) {
+    Bytes file = Os2BmpOfArt(BaseArt());
+    PutLe16(file, at, value);
+    return file;
+  };
+  add("os2_width_0", os2With16(18, 0), N, Report::Shown);
+  add("os2_height_0", os2With16(20, 0), N, Report::Shown);
+  add("os2_width_0xFFFF", os2With16(18, 0xFFFF), X, Report::Shown);
+  add("os2_height_0xFFFF_not_top_down", os2With16(20, 0xFFFF), X, Report::Shown);
+  add("os2_planes_0", os2With16(22, 0), D, Report::Shown);
+  add("os2_24_bits_per_pixel", os2With16(24, 24), N, Report::Shown);
+  for (const std::size_t length : {18U, 22U, 25U}) {
+    Bytes cut = Os2BmpOfArt(BaseArt());
+    cut.resize(length);
+    add("os2_cut_at_" + std::to_string(length), cut, X, Report::None);
+  }
+  Bytes os2CutInPixels = Os2BmpOfArt(BaseArt());
+  os2CutInPixels.pop_back();
+  add("os2_cut_in_the_pixels", os2CutInPixels, X, Report::Shown);
+  // A Windows header whose size field says 12: its 32-bit width reads as a width of 12
+  // and a height of 0 (the width's high half).
+  add("header_size_12_on_a_windows_header", With32(kHeaderSize, 12), N, Report::Shown);
+  // Sizes between the two kinds are neither: refused whole, however short the file.
+  add("header_size_13", With32(kHeaderSize, 13), N, Report::Shown);
+  add("header_size_39_in_30_bytes", With32(kHeaderSize, 39, Cut(30)), N, Report::None);
+
   // Dimensions far beyond what 74 bytes hold, including products that wrap to
   // small numbers or zero in 32 bits.
   add("huge_65536_by_65536", With32(kHeight, 65536, With32(kWidth, 65536)), X, Report::Shown);
@@ -338,29 +379,113 @@ TEST_P(InPlaceOfTheFile, AFileWithoutReadPermission) {
   ExpectOutcome(which, RunIn(folder.Path(), copy.string(), &kNobody), refused);
 }
 
-// A good picture that arrives through a FIFO cannot be measured (a pipe cannot seek), so
-// it cannot be checked before anything is allocated: it cannot be read as a picture.
-TEST_P(InPlaceOfTheFile, AFifoFedAGoodPicture) {
-  const Which which = GetParam();
-  TempFolder folder;
-  const std::filesystem::path fifo = folder.Path() / kImage;
-  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-  Program program(Executable(which), folder.Path());
-  // Opening the writing end succeeds once the program has opened the reading end.
-  int writer = -1;
-  for (int tries = 0; writer < 0 && tries < 1000; ++tries) {
-    writer = open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
-    if (writer < 0) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+// What stands in the picture's place and is no file: the programs must not wait on it.
+// Each is made in the folder and held open by the test (`end`, when it has one) while
+// the program runs, so nothing but the program's own choice ends its wait.
+class NotAFile {
+ public:
+  NotAFile(const NotAFile&) = delete;
+  NotAFile& operator=(const NotAFile&) = delete;
+  ~NotAFile() {
+    if (end_ >= 0) (void)close(end_);
   }
-  ASSERT_GE(writer, 0) << "the program never opened the FIFO";
-  const Bytes sample = Sample();
-  EXPECT_EQ(write(writer, sample.data(), sample.size()), static_cast<ssize_t>(sample.size()));
-  close(writer);
-  program.Send("\n");  // the key monolook waits for
+  int End() const { return end_; }
+
+  // A FIFO that no process has opened: a blocking open waits for a writer.
+  static std::unique_ptr<NotAFile> FifoWithoutWriter(const std::filesystem::path& place) {
+    auto made = std::unique_ptr<NotAFile>(new NotAFile);
+    if (mkfifo(place.c_str(), 0600) != 0) return nullptr;
+    return made;
+  }
+  // A FIFO the test holds open for reading and writing, with a good picture in it: a
+  // program that read it would take the bytes out.
+  static std::unique_ptr<NotAFile> FifoHoldingAPicture(const std::filesystem::path& place) {
+    auto made = FifoWithoutWriter(place);
+    if (!made) return nullptr;
+    made->end_ = open(place.c_str(), O_RDWR | O_NONBLOCK);
+    const Bytes sample = Sample();
+    if (made->end_ < 0 || write(made->end_, sample.data(), sample.size()) != static_cast<ssize_t>(sample.size())) {
+      return nullptr;
+    }
+    return made;
+  }
+  // A link to a pseudo-terminal whose other side (held by the test) types nothing.
+  static std::unique_ptr<NotAFile> Terminal(const std::filesystem::path& place) {
+    auto made = std::unique_ptr<NotAFile>(new NotAFile);
+    made->end_ = posix_openpt(O_RDWR | O_NOCTTY);
+    if (made->end_ < 0 || grantpt(made->end_) != 0 || unlockpt(made->end_) != 0) return nullptr;
+    const char* terminal = ptsname(made->end_);
+    if (terminal == nullptr || symlink(terminal, place.c_str()) != 0) return nullptr;
+    return made;
+  }
+  // A listening Unix socket bound at the picture's path.
+  static std::unique_ptr<NotAFile> Socket(const std::filesystem::path& place) {
+    auto made = std::unique_ptr<NotAFile>(new NotAFile);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const std::string path = place.string();
+    if (path.size() >= sizeof address.sun_path) return nullptr;
+    std::copy(path.begin(), path.end(), address.sun_path);
+    made->end_ = socket(AF_UNIX, SOCK_STREAM, 0);
+    if (made->end_ < 0 || bind(made->end_, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
+        listen(made->end_, 1) != 0) {
+      return nullptr;
+    }
+    return made;
+  }
+
+ private:
+  NotAFile() = default;
+  int end_ = -1;
+};
+
+struct NotAFileCase {
+  std::string name;
+  std::unique_ptr<NotAFile> (*make)(const std::filesystem::path& place);
+};
+
+void PrintTo(const NotAFileCase& c, std::ostream* out) { *out << c.name; }
+
+class InPlaceOfThePicture : public testing::TestWithParam<std::tuple<NotAFileCase, Which>> {};
+
+// The program ends within a second with the message for a file that cannot be opened
+// or read, and status 255; monolook's wait for a key is answered at once.
+TEST_P(InPlaceOfThePicture, EndsAtOnceUnread) {
+  const auto& [c, which] = GetParam();
+  TempFolder folder;
+  const std::unique_ptr<NotAFile> thing = c.make(folder.Path() / kImage);
+  ASSERT_NE(thing, nullptr) << "cannot make " << c.name << ": " << std::strerror(errno);
+  Program program(Executable(which), folder.Path());
+  program.Send("\n");
+  const bool ended = program.EndsWithin(1);
   const RunResult r = program.Finish(kTimeoutSeconds);
-  EXPECT_FALSE(r.timedOut);
+  EXPECT_TRUE(ended) << "still running after a second: it waits on the " << c.name;
   EXPECT_EQ(r.out, which == Which::Sketch ? sketch_text::kCannotOpen : look_text::kCannotOpen);
   EXPECT_EQ(r.status, 255);
+  if (c.name == "fifo_holding_a_picture") {
+    // Every byte of the picture is still in the FIFO: the program read none of them.
+    Bytes left(Sample().size() + 1);
+    EXPECT_EQ(read(thing->End(), left.data(), left.size()), static_cast<ssize_t>(Sample().size()));
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Programs, InPlaceOfThePicture,
+    testing::Combine(testing::Values(NotAFileCase{"fifo_without_writer", NotAFile::FifoWithoutWriter},
+                                     NotAFileCase{"fifo_holding_a_picture", NotAFile::FifoHoldingAPicture},
+                                     NotAFileCase{"terminal", NotAFile::Terminal},
+                                     NotAFileCase{"socket", NotAFile::Socket}),
+                     testing::Values(Which::Sketch, Which::Look)),
+    [](const testing::TestParamInfo<std::tuple<NotAFileCase, Which>>& info) {
+      return std::get<0>(info.param).name + (std::get<1>(info.param) == Which::Sketch ? "_monosketch" : "_monolook");
+    });
+
+// /dev/null can seek, like a file: it is an empty file, which has no "BM".
+TEST_P(InPlaceOfTheFile, DevNullIsAnEmptyFile) {
+  TempFolder folder;
+  std::filesystem::create_symlink("/dev/null", folder.Path() / kImage);
+  const MalformedCase c{"dev_null", {}, Outcome::NotMonochrome, Report::None};
+  ExpectOutcome(GetParam(), RunIn(folder.Path(), Executable(GetParam())), c);
 }
 
 INSTANTIATE_TEST_SUITE_P(Programs, InPlaceOfTheFile, testing::Values(Which::Sketch, Which::Look),

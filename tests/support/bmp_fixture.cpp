@@ -66,6 +66,24 @@ Bytes BmpOfArt(const Art& art, bool topDown, unsigned char padding) {
   return BuildBmp(fields, PixelArray(art, topDown, padding));
 }
 
+Bytes Os2BmpOfArt(const Art& art, std::size_t gap) {
+  const std::size_t offset = 14 + 12 + 6 + gap;
+  Bytes file(offset, 0);
+  const Bytes pixels = PixelArray(art);
+  file.insert(file.end(), pixels.begin(), pixels.end());
+  file[0] = 'B';
+  file[1] = 'M';
+  PutLe32(file, 2, static_cast<std::uint32_t>(file.size()));
+  PutLe32(file, 10, static_cast<std::uint32_t>(offset));
+  PutLe32(file, 14, 12);
+  PutLe16(file, 18, static_cast<std::uint16_t>(art.empty() ? 0 : art.front().size()));
+  PutLe16(file, 20, static_cast<std::uint16_t>(art.size()));
+  PutLe16(file, 22, 1);
+  PutLe16(file, 24, 1);
+  std::fill(file.begin() + 26, file.begin() + 29, 0xFF);  // entry 0: white; entry 1 stays black
+  return file;
+}
+
 std::string ArtText(const Art& art, const std::string& glyph) {
   std::string text;
   for (const std::string& row : art) {

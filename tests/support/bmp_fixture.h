@@ -41,5 +41,10 @@ Bytes BuildBmp(const BmpFields& fields, const Bytes& pixels);
 // A whole, valid file of `art` (height negative when `topDown`).
 Bytes BmpOfArt(const Art& art, bool topDown = false, unsigned char padding = 0x00);
 
+// A whole, valid OS/2 1.x file of `art`: the 14-byte file header, the 12-byte
+// BITMAPCOREHEADER (16-bit width, height, planes 1 and bit count 1), a palette of two
+// three-byte entries (white, black), `gap` other bytes, then the rows bottom row first.
+Bytes Os2BmpOfArt(const Art& art, std::size_t gap = 0);
+
 // What a drawing of `art` prints with `glyph` for set pixels.
 std::string ArtText(const Art& art, const std::string& glyph);

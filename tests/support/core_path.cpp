@@ -214,11 +214,13 @@ CorePathEnd RunCorePath(const unsigned char* data, std::size_t size) {
   BitmapInfoHeader infoHeader;
   const HeaderRead headerRead = ReadHeaders(stream, fileHeader, infoHeader);
   Expect(headerRead != HeaderRead::ReadError, "a memory stream failed to read");
-  Expect((headerRead == HeaderRead::Whole) == (size >= kHeadersBytes), "header read against the file length");
   Expect(FileLength(stream) == std::optional<std::uint64_t>(size), "measured length");
 
   const reference::File file(data, size);
   const reference::Fields fields = reference::ReadFields(file);
+  // The file header, then the first 12 bytes of an OS/2 information header or 40 of any other.
+  const std::uint64_t headerBytes = 14 + (reference::IsOs2(fields) ? 12 : 40);
+  Expect((headerRead == HeaderRead::Whole) == (size >= headerBytes), "header read against the file length");
   Expect(fileHeader.pixelOffset == fields.pixelOffset && infoHeader.width == fields.width &&
              static_cast<std::int32_t>(infoHeader.height) == fields.height &&
              infoHeader.bitsPerPixel == fields.bitsPerPixel && infoHeader.compression == fields.compression &&

@@ -22,6 +22,13 @@ Fields ReadFields(File file) {
   fields.fileSize = static_cast<std::uint32_t>(Number(file, 2, 4));
   fields.pixelOffset = static_cast<std::uint32_t>(Number(file, 10, 4));
   fields.headerSize = static_cast<std::uint32_t>(Number(file, 14, 4));
+  if (IsOs2(fields)) {
+    fields.width = static_cast<std::uint32_t>(Number(file, 18, 2));
+    fields.height = static_cast<std::int32_t>(Number(file, 20, 2));
+    fields.planes = static_cast<std::uint16_t>(Number(file, 22, 2));
+    fields.bitsPerPixel = static_cast<std::uint16_t>(Number(file, 24, 2));
+    return fields;
+  }
   fields.width = static_cast<std::uint32_t>(Number(file, 18, 4));
   const std::uint64_t height = Number(file, 22, 4);
   fields.height = static_cast<std::int32_t>(height < 0x80000000U ? static_cast<std::int64_t>(height)
@@ -42,6 +49,8 @@ std::uint64_t RowBytes(const Fields& fields) {
   const std::uint64_t words = bits / 32 + (bits % 32 != 0 ? 1 : 0);
   return words * 4;
 }
+
+bool IsOs2(const Fields& fields) { return fields.headerSize == 12; }
 
 std::uint64_t HeadersEnd(const Fields& fields) { return 14 + std::uint64_t{fields.headerSize}; }
 
@@ -64,8 +73,10 @@ const char* VerdictName(Verdict verdict) {
 Verdict Acceptance(File file) {
   const Fields fields = ReadFields(file);
   if (!fields.signature) return Verdict::NotOneBitBmp;
-  if (file.size() < 14 + 40) return Verdict::Damaged;
-  const bool oneBit = fields.headerSize >= 40 && fields.bitsPerPixel == 1 && fields.compression == 0;
+  if (file.size() < 18) return Verdict::Damaged;  // no header size to tell the header by
+  if (!IsOs2(fields) && fields.headerSize < 40) return Verdict::NotOneBitBmp;
+  if (file.size() < 14 + (IsOs2(fields) ? 12 : 40)) return Verdict::Damaged;
+  const bool oneBit = fields.bitsPerPixel == 1 && fields.compression == 0;
   const bool drawable = fields.width >= 1 && fields.width <= 0x7FFFFFFF && fields.height != 0;
   if (!oneBit || !drawable) return Verdict::NotOneBitBmp;
   if (HeadersEnd(fields) > file.size()) return Verdict::Damaged;
@@ -133,11 +144,13 @@ std::string ListedBytes(std::span<const unsigned char> bytes) {
 }
 
 std::optional<std::array<Colour, 2>> Palette(File file) {
-  const std::uint64_t at = HeadersEnd(ReadFields(file));
-  if (at + 8 > file.size()) return std::nullopt;
+  const Fields fields = ReadFields(file);
+  const std::uint64_t at = HeadersEnd(fields);
+  const std::uint64_t entryBytes = IsOs2(fields) ? 3 : 4;
+  if (at + 2 * entryBytes > file.size()) return std::nullopt;
   std::array<Colour, 2> palette;
   for (std::uint64_t entry = 0; entry < 2; ++entry) {
-    const std::uint64_t first = at + 4 * entry;
+    const std::uint64_t first = at + entryBytes * entry;
     palette[entry] = Colour{file[first + 2], file[first + 1], file[first]};
   }
   return palette;

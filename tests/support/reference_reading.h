@@ -17,13 +17,16 @@ namespace reference {
 using File = std::span<const unsigned char>;
 
 // The header fields as stored, little-endian; a byte past the end of the file reads as 0.
+// The information header's size field, at byte 14, says where the others are: an OS/2
+// BITMAPCOREHEADER (size 12) has 16-bit width, height, planes and bit count at bytes 18,
+// 20, 22 and 24 and no compression field; every other header has the Windows layout.
 struct Fields {
   bool signature = false;  // the file starts with "BM"
   std::uint32_t fileSize = 0;
   std::uint32_t pixelOffset = 0;  // from the start of the file
   std::uint32_t headerSize = 0;   // of the information header, from byte 14
   std::uint32_t width = 0;        // the bits of a signed number
-  std::int32_t height = 0;        // negative: rows stored top row first
+  std::int32_t height = 0;        // negative: rows stored top row first (never for OS/2)
   std::uint16_t planes = 0;
   std::uint16_t bitsPerPixel = 0;
   std::uint32_t compression = 0;
@@ -35,6 +38,8 @@ Fields ReadFields(File file);
 std::uint64_t Rows(const Fields& fields);
 // Bytes of one stored row: one bit a pixel, padded to a whole number of 4-byte words.
 std::uint64_t RowBytes(const Fields& fields);
+// An OS/2 1.x picture: the 12-byte BITMAPCOREHEADER.
+bool IsOs2(const Fields& fields);
 // Where the information header ends: byte 14 plus its stated size.
 std::uint64_t HeadersEnd(const Fields& fields);
 // The file holds every stored row from the pixel offset on.
@@ -44,10 +49,11 @@ enum class Verdict { Accepted, NotOneBitBmp, Damaged };
 const char* VerdictName(Verdict verdict);
 
 // What the programs make of a file, by the rules of the README's "What is accepted":
-// a file that is no BMP, not a one-bit uncompressed one of a drawable size, or whose
-// pixel array starts inside its headers, is not a one-bit BMP; a BMP that ends within
-// the 54 bytes of the two headers, within its information header as long as that
-// header says it is, or within its pixel array, is damaged.
+// a file that is no BMP, has an information header of neither 12 bytes (OS/2) nor 40
+// and more, is not a one-bit uncompressed one of a drawable size, or whose pixel array
+// starts inside its headers, is not a one-bit BMP; a BMP that ends before its header
+// size field, within the first 12 (OS/2) or 40 bytes of its information header, within
+// that header as long as it says it is, or within its pixel array, is damaged.
 Verdict Acceptance(File file);
 
 // The picture, top line first: '1' for a set pixel, '0' for a clear one and '\n' after
@@ -77,8 +83,9 @@ struct Colour {
   bool operator==(const Colour&) const = default;
 };
 
-// The colours of pixel values 0 and 1: the two entries of four bytes (blue, green, red,
-// unused) that follow the information header. Nothing when the file does not hold them.
+// The colours of pixel values 0 and 1: the two entries that follow the information
+// header, of four bytes (blue, green, red, unused), or of three (blue, green, red) after
+// an OS/2 header. Nothing when the file does not hold them.
 std::optional<std::array<Colour, 2>> Palette(File file);
 
 }  // namespace reference

@@ -29,10 +29,16 @@ std::int64_t PaletteRoom(const Fields& fields) {
   return static_cast<std::int64_t>(fields.pixelOffset) - static_cast<std::int64_t>(reference::HeadersEnd(fields));
 }
 
+// The palette entries stb_image 2.27 reads for a one-bit picture: the room for four-byte
+// entries after a Windows header, but for an OS/2 header (offset - 14 - 24) / 3, counted
+// as if that header were 24 bytes long (C's division, which rounds towards zero).
+std::int64_t StbPaletteEntries(const Fields& fields) {
+  if (!reference::IsOs2(fields)) return PaletteRoom(fields) >= 0 ? PaletteRoom(fields) / 4 : -1;
+  return (static_cast<std::int64_t>(fields.pixelOffset) - 14 - 24) / 3;
+}
+
 // The intended difference a file shows where the core refuses it and stb_image decodes it.
 Difference WhyOnlyStbDecodes(const Fields& fields) {
-  // An OS/2 header keeps its bit count elsewhere, so it is told first.
-  if (fields.headerSize == 12) return Difference::OS2Header;
   if (fields.bitsPerPixel != 1) return Difference::OtherBitDepth;
   if (fields.compression >= 0x80000000U) return Difference::CompressionBit31;
   if (fields.width == 0 || fields.height == 0) return Difference::NoPixels;
@@ -41,9 +47,10 @@ Difference WhyOnlyStbDecodes(const Fields& fields) {
 
 // The intended difference a file shows where the core takes it and stb_image refuses it.
 Difference WhyOnlyTheCoreDraws(const Fields& fields) {
-  const std::int64_t room = PaletteRoom(fields);
-  if (room >= 0 && room < 8) return Difference::NoPaletteRoom;
-  if (room / 4 > 256) return Difference::LargePalette;
+  const std::int64_t entries = StbPaletteEntries(fields);
+  if (reference::IsOs2(fields) && entries < 2) return Difference::Os2Palette;
+  if (PaletteRoom(fields) >= 0 && entries < 2) return Difference::NoPaletteRoom;
+  if (entries > 256) return Difference::LargePalette;
   if (fields.planes != 1) return Difference::Planes;
   if (!KnownToStb(fields.headerSize)) return Difference::UnknownHeaderSize;
   if (fields.width > kLargestStbDimension || reference::Rows(fields) > kLargestStbDimension) {
@@ -52,15 +59,12 @@ Difference WhyOnlyTheCoreDraws(const Fields& fields) {
   return Difference::None;
 }
 
-// The file ends before the 54 bytes of the two headers, before its information header
-// ends, or before a pixel array of one bit a pixel would (the smallest a BMP of its size
-// can have). An OS/2 header holds its width and height in 16 bits each.
+// The file ends before the file header and the first 12 (OS/2) or 40 bytes of the
+// information header, before that header ends, or before a pixel array of one bit a
+// pixel would (the smallest a BMP of its size can have).
 bool EndsTooSoon(std::span<const unsigned char> file, const Fields& fields) {
-  if (file.size() < 14 + 40 || reference::HeadersEnd(fields) > file.size()) return true;
-  if (fields.headerSize != 12) return !reference::HoldsPixels(file, fields);
-  const std::uint64_t width = file[18] | std::uint64_t{file[19]} << 8;
-  const std::uint64_t height = file[20] | std::uint64_t{file[21]} << 8;
-  return fields.pixelOffset + (width + 31) / 32 * 4 * height > file.size();
+  if (file.size() < 14 + (reference::IsOs2(fields) ? 12U : 40U)) return true;
+  return reference::HeadersEnd(fields) > file.size() || !reference::HoldsPixels(file, fields);
 }
 
 std::string Printed(const char* format, auto... values) {
@@ -121,14 +125,14 @@ const char* DifferenceName(Difference difference) {
       return "cut short";
     case Difference::OtherBitDepth:
       return "another bit depth";
-    case Difference::OS2Header:
-      return "an OS/2 header";
     case Difference::CompressionBit31:
       return "a compression code with bit 31 set";
     case Difference::NoPixels:
       return "no pixels";
     case Difference::NoPaletteRoom:
       return "no room for a palette";
+    case Difference::Os2Palette:
+      return "an OS/2 palette stb_image miscounts";
     case Difference::LargePalette:
       return "room for more than 256 palette entries";
     case Difference::Planes:
@@ -154,17 +158,17 @@ Decoded Decode(std::span<const unsigned char> file) {
     return result;
   }
   const Fields fields = reference::ReadFields(file);
+  if (fields.signature && fields.bitsPerPixel == 1 && StbPaletteEntries(fields) < 2) {
+    // It would read fewer than two palette entries and take the rest from its own
+    // uninitialised memory, so it is not asked.
+    result.reason = "fewer than two palette entries";
+    return result;
+  }
   int channels = 0;
   stbi_uc* rgb = stbi_load_from_memory(file.data(), static_cast<int>(file.size()), &result.width, &result.height,
                                        &channels, 3);
   if (rgb == nullptr) {
     result.reason = stbi_failure_reason();
-    return result;
-  }
-  if (fields.bitsPerPixel == 1 && PaletteRoom(fields) < 8) {
-    // It read fewer than two palette entries, and took the rest from its own uninitialised memory.
-    stbi_image_free(rgb);
-    result.reason = "fewer than two palette entries";
     return result;
   }
   result.decoded = true;

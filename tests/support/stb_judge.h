@@ -21,8 +21,8 @@ struct Decoded {
   std::vector<unsigned char> rgb;
 };
 
-// Decodes with stb_image. A one-bit picture with fewer than two palette entries before
-// its pixel offset counts as refused: stb_image would take the missing colours from
+// Decodes with stb_image. A one-bit picture for which stb_image counts fewer than two
+// palette entries counts as refused: stb_image would take the missing colours from
 // memory it never wrote.
 Decoded Decode(std::span<const unsigned char> file);
 
@@ -32,13 +32,17 @@ enum class Difference {
   CutShort,          // the file ends inside its headers or pixel array: stb_image reads zeros
                      // for what is missing; we refuse it as damaged
   OtherBitDepth,     // not one bit per pixel: stb_image decodes 4, 8, 16, 24 and 32 bits
-  OS2Header,         // a 12-byte OS/2 header: stb_image reads it; we need 40 bytes or more
   CompressionBit31,  // a compression code with bit 31 set: stb_image reads it as a negative
                      // number, which it takes for no compression
   NoPixels,          // a width or height of 0: stb_image returns an empty picture; we
                      // refuse it, as there is nothing to draw
   NoPaletteRoom,     // fewer than 8 bytes between the header's end and the pixels: stb_image
                      // needs two palette entries there; we never use the palette
+  Os2Palette,        // a one-bit OS/2 picture (12-byte header) whose palette stb_image
+                     // miscounts: it takes (offset - 38) / 3 entries, as if the header were
+                     // 24 bytes long, which is fewer than two for a palette of two right
+                     // before the pixels; it would take their colours from memory it never
+                     // wrote and its pixels from 6 bytes late. netpbm judges these instead.
   LargePalette,      // more than 1024 bytes there: stb_image takes them all for palette
                      // entries and refuses more than 256; we skip them
   Planes,            // planes other than 1: stb_image refuses; the field means nothing here

@@ -121,6 +121,40 @@ TEST(ReadHeadersTest, WholeShortAndUnreadableFiles) {
   }
 }
 
+// An OS/2 1.x header holds 16-bit fields where a Windows one holds 32-bit ones: a
+// width of 0x8182 beside a height of 0x8384 would read as one number in the Windows
+// layout, and each field's high byte, 0x81 or 0x83, must not widen with a sign.
+TEST(ReadHeadersTest, Os2HeaderOfTwelveBytes) {
+  Bytes os2(30, 0);
+  const unsigned char header[] = {'B', 'M', 30, 0, 0, 0, 0, 0, 0, 0, 26, 0, 0, 0,  // file header
+                                  12, 0, 0, 0, 0x82, 0x81, 0x84, 0x83, 1, 0, 1, 0};  // core header
+  std::copy(std::begin(header), std::end(header), os2.begin());
+  os2[26] = 0x77;  // the first palette byte: not a header field
+  BitmapFileHeader f;
+  BitmapInfoHeader h;
+  {
+    MemoryFile file(os2);
+    EXPECT_EQ(ReadHeaders(file.get(), f, h), HeaderRead::Whole) << "a whole OS/2 file is shorter than 54 bytes";
+    EXPECT_EQ(f.pixelOffset, 26U);
+    EXPECT_EQ(h.headerSize, 12U);
+    EXPECT_EQ(h.width, 0x8182U);
+    EXPECT_EQ(h.height, 0x8384U);
+    EXPECT_EQ(h.planes, 1);
+    EXPECT_EQ(h.bitsPerPixel, 1);
+    EXPECT_EQ(h.compression, 0U) << "an OS/2 header has no compression field";
+    EXPECT_EQ(h.imageSize, 0U);
+    EXPECT_EQ(h.coloursUsed, 0U);
+    EXPECT_EQ(std::fgetc(file.get()), 0x77) << "the read stops at the end of the 12-byte header";
+  }
+  {
+    os2.resize(25);  // the last byte of the bit count missing
+    MemoryFile file(os2);
+    EXPECT_EQ(ReadHeaders(file.get(), f, h), HeaderRead::Short);
+    EXPECT_EQ(h.width, 0x8182U);
+    EXPECT_EQ(h.bitsPerPixel, 1) << "the missing byte reads as zero";
+  }
+}
+
 struct GeometryCase {
   std::uint32_t width;
   std::uint32_t height;
@@ -220,10 +254,32 @@ INSTANTIATE_TEST_SUITE_P(
                   BitmapCheck::NotMonochromeBmp},
         CheckCase{"signature", [](F& f, I&) { f.signature = 0x4142; }, HeaderRead::Whole, 0,
                   BitmapCheck::NotMonochromeBmp},
-        CheckCase{"core_header", [](F&, I& h) { h.headerSize = 12; }, HeaderRead::Whole, 0,
+        // OS/2 1.x: a 12-byte BITMAPCOREHEADER. A whole 1 x 1 picture is 36 bytes.
+        CheckCase{"core_header", [](F&, I& h) { h.headerSize = 12; }, HeaderRead::Whole, 0, BitmapCheck::Accepted},
+        CheckCase{"core_header_1x1_in_36_bytes",
+                  [](F& f, I& h) { h.headerSize = 12; h.width = 1; h.height = 1; f.pixelOffset = 32; },
+                  HeaderRead::Whole, 36 - 78, BitmapCheck::Accepted},
+        CheckCase{"core_header_pixels_right_after_it",
+                  [](F& f, I& h) { h.headerSize = 12; h.width = 1; h.height = 1; f.pixelOffset = 26; },
+                  HeaderRead::Whole, 30 - 78, BitmapCheck::Accepted},
+        CheckCase{"core_header_offset_inside_it", [](F& f, I& h) { h.headerSize = 12; f.pixelOffset = 25; },
+                  HeaderRead::Whole, 0, BitmapCheck::NotMonochromeBmp},
+        CheckCase{"core_header_cut_short", [](F&, I& h) { h.headerSize = 12; }, HeaderRead::Short, 25 - 78,
+                  BitmapCheck::Damaged},
+        CheckCase{"core_header_24_bits", [](F&, I& h) { h.headerSize = 12; h.bitsPerPixel = 24; },
+                  HeaderRead::Whole, 0, BitmapCheck::NotMonochromeBmp},
+        CheckCase{"core_header_1x1_pixels_cut_short",
+                  [](F& f, I& h) { h.headerSize = 12; h.width = 1; h.height = 1; f.pixelOffset = 32; },
+                  HeaderRead::Whole, 35 - 78, BitmapCheck::Damaged},
+        CheckCase{"ends_before_the_header_size", [](F&, I&) {}, HeaderRead::Short, 17 - 78, BitmapCheck::Damaged},
+        CheckCase{"header_size_13", [](F&, I& h) { h.headerSize = 13; }, HeaderRead::Whole, 0,
                   BitmapCheck::NotMonochromeBmp},
         CheckCase{"header_size_39", [](F&, I& h) { h.headerSize = 39; }, HeaderRead::Whole, 0,
                   BitmapCheck::NotMonochromeBmp},
+        // A whole header of a kind not read here, in a file shorter than 54 bytes.
+        CheckCase{"header_size_16_in_a_short_file", [](F&, I& h) { h.headerSize = 16; }, HeaderRead::Short,
+                  40 - 78, BitmapCheck::NotMonochromeBmp},
+        CheckCase{"header_size_40_cut_short", [](F&, I&) {}, HeaderRead::Short, 53 - 78, BitmapCheck::Damaged},
         CheckCase{"bits_0", [](F&, I& h) { h.bitsPerPixel = 0; }, HeaderRead::Whole, 0,
                   BitmapCheck::NotMonochromeBmp},
         CheckCase{"bits_8", [](F&, I& h) { h.bitsPerPixel = 8; }, HeaderRead::Whole, 0,
