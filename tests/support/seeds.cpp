@@ -71,6 +71,13 @@ std::vector<FuzzSeed> FuzzSeeds() {
       {"gap_before_pixels.bmp", BuildBmp(gap, PixelArray(Pattern(12, 3))), CorePathEnd::Drawn},
       {"info_header_124.bmp", BuildBmp(large, PixelArray(Pattern(16, 2))), CorePathEnd::Drawn},
       {"info_header_108_top_down.bmp", BuildBmp(v4, PixelArray(Pattern(21, 5), true)), CorePathEnd::Drawn},
+      // OS/2 1.x pictures: a 12-byte header, three-byte palette entries. stb_image
+      // judges the pixels of the one with a gap, whose palette it counts right.
+      {"os2_1x1.bmp", Os2BmpOfArt({"#"}), CorePathEnd::Drawn},
+      {"os2_33x5.bmp", Os2BmpOfArt(Pattern(33, 5)), CorePathEnd::Drawn},
+      {"os2_16x4_gap_12.bmp", Os2BmpOfArt(Pattern(16, 4), 12), CorePathEnd::Drawn},
+      {"os2_cut_in_header.bmp", Cut(Os2BmpOfArt(Pattern(16, 4)), 24), CorePathEnd::Refused},
+      {"os2_eight_bits.bmp", WithField16(Os2BmpOfArt(Pattern(16, 4)), 24, 8), CorePathEnd::Refused},
       {"offset_inside_info_header_124.bmp", WithField32(BuildBmp(large, PixelArray(Pattern(16, 2))), 10, 54),
        CorePathEnd::Refused},
       {"eight_bits.bmp", WithField16(checker, 28, 8), CorePathEnd::Refused},
