@@ -250,7 +250,9 @@ CorePathEnd RunCorePath(const unsigned char* data, std::size_t size) {
   Expect(pixelBytes == reference::RowBytes(fields) * reference::Rows(fields), "pixel array size");
   PixelBuffer pixels;
   Expect(LoadPixels(stream, fileHeader, pixelBytes, pixels) == LoadResult::Loaded, "an accepted file did not load");
-  Expect(pixels.size == pixelBytes && std::memcmp(pixels.data, data + fileHeader.pixelOffset, pixelBytes) == 0,
+  // An accepted file holds its pixel array, so the array's size fits in a size_t.
+  Expect(pixels.size == pixelBytes &&
+             std::memcmp(pixels.data, data + fileHeader.pixelOffset, static_cast<std::size_t>(pixelBytes)) == 0,
          "loaded pixels differ from the file");
   Expect(std::fclose(stream) == 0, "closing the input stream");
 
