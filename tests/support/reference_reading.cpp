@@ -5,7 +5,7 @@ namespace reference {
 namespace {
 
 // The byte at `at`, or 0 past the end of the file.
-unsigned ByteAt(File file, std::uint64_t at) { return at < file.size() ? file[at] : 0U; }
+unsigned ByteAt(File file, std::uint64_t at) { return at < file.size() ? file[static_cast<std::size_t>(at)] : 0U; }
 
 // The little-endian number of `count` bytes from `at`, least significant byte first.
 std::uint64_t Number(File file, std::uint64_t at, unsigned count) {
@@ -95,7 +95,7 @@ std::string CellsOfPixels(std::span<const unsigned char> pixels, const Fields& f
     const std::uint64_t stored = fields.height < 0 ? line : rows - 1 - line;
     const std::uint64_t rowStart = stored * rowBytes;
     for (std::uint64_t x = 0; x < fields.width; ++x) {
-      const unsigned byte = pixels[rowStart + x / 8];
+      const unsigned byte = pixels[static_cast<std::size_t>(rowStart + x / 8)];  // inside: checked above
       cells += ((byte >> (7 - x % 8)) & 1U) != 0 ? '1' : '0';
     }
     cells += '\n';
@@ -150,8 +150,8 @@ std::optional<std::array<Colour, 2>> Palette(File file) {
   if (at + 2 * entryBytes > file.size()) return std::nullopt;
   std::array<Colour, 2> palette;
   for (std::uint64_t entry = 0; entry < 2; ++entry) {
-    const std::uint64_t first = at + entryBytes * entry;
-    palette[entry] = Colour{file[first + 2], file[first + 1], file[first]};
+    const auto first = static_cast<std::size_t>(at + entryBytes * entry);  // inside: checked above
+    palette[static_cast<std::size_t>(entry)] = Colour{file[first + 2], file[first + 1], file[first]};
   }
   return palette;
 }
