@@ -1,5 +1,6 @@
 #include "bitmap.h"
 
+#include <cerrno>
 #include <cstdint>
 #include <cstdlib>
 #include <utility>
@@ -9,6 +10,8 @@
 #endif
 #if !defined(_WIN32)
 #include <fcntl.h>
+#include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 #endif
 
@@ -74,6 +77,54 @@ unsigned char* AllocatePixels(std::size_t count) {
   return static_cast<unsigned char*>(std::malloc(count == 0 ? 1 : count));
 }
 
+#if !defined(_WIN32)
+// O_NONBLOCK: the open itself never waits (a FIFO without a writer would make it wait
+// for one). O_NOCTTY: a terminal is never made the programs' controlling terminal.
+constexpr int kOpenFlags = O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+
+bool WouldBlock(int error) { return error == EAGAIN || error == EWOULDBLOCK; }
+
+std::int64_t MonotonicMilliseconds() {
+  timespec now{};
+  (void)clock_gettime(CLOCK_MONOTONIC, &now);
+  return static_cast<std::int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+}
+
+// How long the kernel gives a lease holder to let a file go before it takes the lease
+// away itself: /proc/sys/fs/lease-break-time, in seconds (45 unless set otherwise).
+std::int64_t LeaseBreakSeconds() {
+  std::int64_t seconds = 45;
+#if defined(__linux__)
+  const int fd = open("/proc/sys/fs/lease-break-time", O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return seconds;
+  char text[24] = {};
+  const ssize_t got = read(fd, text, sizeof text - 1);
+  (void)close(fd);
+  char* end = nullptr;
+  const long long value = got > 0 ? std::strtoll(text, &end, 10) : -1;
+  if (end != text && value >= 0) seconds = value;
+#endif
+  return seconds;
+}
+
+// Opens a regular file for reading without waiting in the open. A file under a lease
+// (fcntl F_SETLEASE, as file servers take them) refuses such an open, while the kernel
+// asks the lease holder to let the file go; the open is tried again every 10 ms until
+// the holder has, or until the kernel has taken the lease away itself after its
+// lease-break time, so the file is read when a blocking open (cat's) would read it.
+int OpenWithoutWaiting(const char* path) {
+  int fd = open(path, kOpenFlags);
+  if (fd >= 0 || !WouldBlock(errno)) return fd;
+  const std::int64_t deadline = MonotonicMilliseconds() + (LeaseBreakSeconds() + 1) * 1000;
+  const timespec pause{0, 10000000};  // 10 ms
+  do {
+    (void)nanosleep(&pause, nullptr);
+    fd = open(path, kOpenFlags);
+  } while (fd < 0 && WouldBlock(errno) && MonotonicMilliseconds() < deadline);
+  return fd;
+}
+#endif
+
 }  // namespace
 
 PixelBuffer::PixelBuffer(PixelBuffer&& other) noexcept
@@ -136,13 +187,19 @@ std::FILE* OpenPicture(const char* path) {
 #if defined(_WIN32)
   return std::fopen(path, "rb");
 #else
-  // O_NONBLOCK: a FIFO without a writer opens at once instead of waiting for one.
-  const int fd = open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  // Only a regular file is opened. Opening a FIFO would release a writer waiting in its
+  // own open, to have its bytes thrown away; reading a FIFO, a terminal, a socket or a
+  // device such as /dev/zero would wait for bytes or never end.
+  struct stat info {};
+  if (stat(path, &info) != 0 || !S_ISREG(info.st_mode)) return nullptr;
+  const int fd = OpenWithoutWaiting(path);
   if (fd < 0) return nullptr;
-  // A FIFO or a terminal cannot seek: it is closed before a byte of it is read. The
-  // reads of a file that can seek never wait, so blocking mode is given back to it.
+  // The path may have been given to something else since it was looked at: what was
+  // opened is looked at again, and closed unread unless it is a regular file. Reads of
+  // a regular file never wait, so blocking mode is given back to it.
   const int flags = fcntl(fd, F_GETFL);
-  if (lseek(fd, 0, SEEK_CUR) < 0 || flags < 0 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) < 0) {
+  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || flags < 0 ||
+      fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) < 0) {
     (void)close(fd);
     return nullptr;
   }

@@ -82,11 +82,12 @@ BitmapFileHeader DecodeFileHeader(const unsigned char* bytes);
 BitmapInfoHeader DecodeInfoHeader(const unsigned char* bytes);
 BitmapInfoHeader DecodeCoreHeader(const unsigned char* bytes);
 
-// Opens the picture for reading in binary mode, as fopen(path, "rb") would, but only
-// a file that can seek: a FIFO, a terminal or a socket in its place would make the read
-// wait for a writer or a key. On POSIX systems the path is opened without blocking
-// (a FIFO without a writer opens at once) and without becoming the controlling
-// terminal, and what cannot seek is closed unread. Null when it cannot be opened.
+// Opens the picture for reading in binary mode, as fopen(path, "rb") would. On POSIX
+// systems only a regular file is opened: a FIFO, a terminal, a socket or a device such as
+// /dev/null is not opened at all (a FIFO's waiting writer goes on waiting), and a path
+// given to one of them between the look and the open is closed unread. The open never
+// waits, but for a file under a lease, which is opened once the lease holder lets it go
+// (at the latest after the kernel's lease-break time). Null when it cannot be opened.
 std::FILE* OpenPicture(const char* path);
 
 // Reads the file header and the information header from the stream's current position:

@@ -4,7 +4,6 @@
 
 #include <sys/wait.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <string>
 
@@ -23,19 +22,6 @@ Bytes LargePicture() {
   fields.width = 2048;
   fields.height = 2048;
   return BuildBmp(fields, Bytes(std::size_t{256} * 2048, 0x0F));
-}
-
-// The environment of a run with the shim preloaded and `setting` given to it.
-// In a sanitizer build the AddressSanitizer runtime insists on coming first among
-// the libraries of the process, while the shim must come before it to see malloc
-// and fclose first; the shim hands every call it lets through on to the runtime
-// (see fail_shim.cpp), so that check is turned off for these runs alone. Options
-// already given to the runtime are kept. A plain build has no runtime to read them.
-Environment WithShim(const char* setting, const char* value) {
-  std::string asanOptions = "verify_asan_link_order=0";
-  const char* given = std::getenv("ASAN_OPTIONS");
-  if (given != nullptr && *given != '\0') asanOptions = std::string(given) + ":" + asanOptions;
-  return {{"LD_PRELOAD", kFailShim}, {"ASAN_OPTIONS", asanOptions}, {setting, value}};
 }
 
 Environment NoMemory() { return WithShim("MONO_FAIL_MALLOC_ABOVE", "262144"); }
