@@ -102,7 +102,7 @@ std::int64_t LeaseBreakSeconds() {
   (void)close(fd);
   char* end = nullptr;
   const long long value = got > 0 ? std::strtoll(text, &end, 10) : -1;
-  if (end != text && value >= 0) seconds = value;
+  if (end != text && value >= 0 && value <= INT32_MAX) seconds = value;  // the setting is an int
 #endif
   return seconds;
 }
