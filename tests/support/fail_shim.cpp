@@ -128,8 +128,18 @@ void SwapOnOpen(const char* path) {
   if (std::strcmp(kind, "dev_null") == 0) (void)symlink("/dev/null", path);
 }
 
+// The mode argument, there only when the open may create a file.
+mode_t ModeArgument(int flags, std::va_list arguments) {
+  bool creates = (flags & O_CREAT) != 0;
+#if defined(O_TMPFILE)
+  creates = creates || (flags & O_TMPFILE) == O_TMPFILE;
+#endif
+  return creates ? va_arg(arguments, mode_t) : 0;
+}
+
 // open and open64 (which a build with 64-bit file offsets calls) after the swap.
-int OpenAfterSwap(OpenFn& cached, const char* symbol, const char* path, int flags, mode_t mode) {
+int OpenAfterSwap(OpenFn& cached, const char* symbol, const char* path, int flags, std::va_list arguments) {
+  const mode_t mode = ModeArgument(flags, arguments);
   SwapOnOpen(path);
   const OpenFn real = Next(cached, symbol);
   if (real == nullptr) {
@@ -139,36 +149,22 @@ int OpenAfterSwap(OpenFn& cached, const char* symbol, const char* path, int flag
   return real(path, flags, mode);
 }
 
-// The mode argument is there only when the open may create a file.
-bool TakesMode(int flags) {
-#if defined(O_TMPFILE)
-  if ((flags & O_TMPFILE) == O_TMPFILE) return true;
-#endif
-  return (flags & O_CREAT) != 0;
-}
-
 }  // namespace
 
 extern "C" int open(const char* path, int flags, ...) {
-  mode_t mode = 0;
-  if (TakesMode(flags)) {
-    std::va_list arguments;
-    va_start(arguments, flags);
-    mode = va_arg(arguments, mode_t);
-    va_end(arguments);
-  }
-  return OpenAfterSwap(nextOpen, "open", path, flags, mode);
+  std::va_list arguments;
+  va_start(arguments, flags);
+  const int fd = OpenAfterSwap(nextOpen, "open", path, flags, arguments);
+  va_end(arguments);
+  return fd;
 }
 
 extern "C" int open64(const char* path, int flags, ...) {
-  mode_t mode = 0;
-  if (TakesMode(flags)) {
-    std::va_list arguments;
-    va_start(arguments, flags);
-    mode = va_arg(arguments, mode_t);
-    va_end(arguments);
-  }
-  return OpenAfterSwap(nextOpen64, "open64", path, flags, mode);
+  std::va_list arguments;
+  va_start(arguments, flags);
+  const int fd = OpenAfterSwap(nextOpen64, "open64", path, flags, arguments);
+  va_end(arguments);
+  return fd;
 }
 
 extern "C" void* malloc(std::size_t size) {
