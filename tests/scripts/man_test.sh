@@ -33,6 +33,8 @@ readonly WRITE_FAILED="a write to standard output failed"
 readonly MONOLOOK_TEXTS=(
   "255 (-1)" "254 (-2)" "$WRITE_FAILED" "intelww4.bmp" "Autor: Bc. Bremik Sotnar - K52R7716T"
   "low 32 bits of the block's address" "a file refused after them gets it before its message"
+  "first 12 (OS/2) or 40 (Windows) bytes of its information header" "signed decimals"
+  "not a regular file"
   "Chyba soubor nelze otevrit...Program bude ukoncen"
   "Chyba soubor neni jednobitovy nekomprimovany BMP...Program bude ukoncen"
   "Chyba soubor je poskozeny nebo zkraceny...Program bude ukoncen"
@@ -40,7 +42,7 @@ readonly MONOLOOK_TEXTS=(
   "Chyba nelze uzavrit soubor..."
 )
 readonly MONOSKETCH_TEXTS=(
-  "255 (-1)" "$WRITE_FAILED" "intelww4.bmp"
+  "255 (-1)" "$WRITE_FAILED" "intelww4.bmp" "not a regular file"
   'C:\Users\trebl\Documents\Visual Studio 2013\Projects\monosketch\Debug\'
   "Soubor neni mozne otevrit." "Zkontrolujte soubor."
   "Soubor neni jednobitovy nekomprimovany BMP."
