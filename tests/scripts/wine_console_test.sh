@@ -9,8 +9,10 @@
 #
 #   wine_console_test.sh
 #
-# ctest sets WINE64 (the wine64 loader), MONOLOOK_EXE and SAMPLE. Exits 77, which ctest
-# counts as skipped, when wine or tmux is not installed.
+# ctest sets WINE (the wine loader of the program's kind: wine64, or wine32's wine),
+# WINE_PACKAGE (the Debian package that has it), MONOLOOK_EXE, SAMPLE and BMP_REFERENCE
+# (with BMP_REFERENCE_RUNNER, the same loader). Exits 77, which ctest counts as skipped,
+# when wine or tmux is not installed.
 #
 # The wine prefix is the test's own, made in its temporary folder, as the test stops the
 # prefix's wineserver when it ends. The tmux server is private (its own socket, no
@@ -26,10 +28,10 @@ readonly BOOT_SECONDS=600       # wineboot in a fresh prefix
 readonly RUN_STEPS=600          # 0.2 s each: how long one code page's run may take
 readonly AUTHOR_LINE="Autor: Bc. Bremik Sotnar  - K52R7716T"
 
-wineserver=$(dirname "${WINE64:-/usr/lib/wine/wine64}")/wineserver
+wineserver=$(dirname "${WINE:-/usr/lib/wine/wine}")/wineserver
 [ -x "$wineserver" ] || wineserver=$(command -v wineserver || true)
-if [ ! -x "${WINE64:-}" ] || [ -z "$wineserver" ]; then
-  echo "wine is not installed (Debian package wine64): skipped"
+if [ ! -x "${WINE:-}" ] || [ -z "$wineserver" ]; then
+  echo "the wine loader ${WINE:-} is not installed (Debian package ${WINE_PACKAGE:-wine64}): skipped"
   exit 77
 fi
 if ! command -v tmux >/dev/null; then
@@ -90,9 +92,9 @@ printf '%s\r\n' '@echo off' 'chcp %1' 'monolook.exe <nul' \
   'echo [monolook ended with status %ERRORLEVEL% under code page %1]' >"$folder/look.bat"
 
 started=$SECONDS
-timeout -k 10 "$BOOT_SECONDS" "$WINE64" wineboot --init </dev/null >"$work/boot.log" 2>&1
+timeout -k 10 "$BOOT_SECONDS" "$WINE" wineboot --init </dev/null >"$work/boot.log" 2>&1
 status=$?
-echo "wine: $("$WINE64" --version 2>&1); wineboot --init: status $status after $((SECONDS - started)) s"
+echo "wine: $("$WINE" --version 2>&1); wineboot --init: status $status after $((SECONDS - started)) s"
 if [ "$status" -ne 0 ] || [ ! -d "$WINEPREFIX/drive_c/windows" ]; then
   fail "the wine prefix $WINEPREFIX was not made"
   tail -30 "$work/boot.log" | cat -v
@@ -108,7 +110,7 @@ for page in "${CODE_PAGES[@]}"; do
   started=$SECONDS
   # The shell stays after cmd.exe has ended, so the screen can be read whole.
   command="env WINEPREFIX=$(printf '%q' "$WINEPREFIX") WINEDEBUG=-all WINEDLLOVERRIDES='mscoree,mshtml='"
-  command+=" LANG=C.UTF-8 LC_ALL=C.UTF-8 $(printf '%q' "$WINE64") cmd.exe /c look.bat $page"
+  command+=" LANG=C.UTF-8 LC_ALL=C.UTF-8 $(printf '%q' "$WINE") cmd.exe /c look.bat $page"
   command+="; exec sleep $((RUN_STEPS / 5 + 60))"
   # Wider than the picture: a row exactly as wide as the console would wrap.
   if ! terminal new-session -d -s "cp$page" -x $((WIDTH + 8)) -y 50 -c "$folder" "$command"; then
