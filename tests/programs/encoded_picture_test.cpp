@@ -161,7 +161,7 @@ std::optional<bool> PbmBit(const std::string& text, std::size_t& at, bool plain,
   }
   const std::size_t byte = at + y * ((width + 7) / 8) + x / 8;
   if (byte >= text.size()) return std::nullopt;
-  return ((static_cast<unsigned char>(text[byte]) >> (7 - x % 8)) & 1U) != 0;
+  return ((static_cast<unsigned>(static_cast<unsigned char>(text[byte])) >> (7 - x % 8)) & 1U) != 0;
 }
 
 // Reads a PBM, PGM or PPM picture (plain or raw) into `picture`; returns what is
