@@ -271,11 +271,8 @@ std::vector<MalformedCase> Cases() {
   return cases;
 }
 
-enum class Which { Sketch, Look };
-
 // How gtest names the parameters in its messages and in the test list.
 void PrintTo(const MalformedCase& c, std::ostream* out) { *out << c.name; }
-void PrintTo(Which which, std::ostream* out) { *out << (which == Which::Sketch ? "monosketch" : "monolook"); }
 
 // What the program must print for `c`.
 std::string Expected(Which which, const MalformedCase& c) {
@@ -296,8 +293,6 @@ std::string Expected(Which which, const MalformedCase& c) {
   }
   return {};
 }
-
-const std::string& Executable(Which which) { return which == Which::Sketch ? kMonosketch : kMonolook; }
 
 // Runs the program in `folder`, answering monolook's wait with a key.
 RunResult RunIn(const std::filesystem::path& folder, const std::string& executable, const Identity* as = nullptr) {

@@ -28,16 +28,6 @@ namespace {
 // A run that takes longer than this has hung: the programs need milliseconds.
 constexpr int kTimeoutSeconds = 30;
 
-enum class Which { Sketch, Look };
-
-void PrintTo(Which which, std::ostream* out) { *out << (which == Which::Sketch ? "monosketch" : "monolook"); }
-
-std::string ProgramName(const testing::TestParamInfo<Which>& info) {
-  return info.param == Which::Sketch ? "monosketch" : "monolook";
-}
-
-const std::string& Executable(Which which) { return which == Which::Sketch ? kMonosketch : kMonolook; }
-
 const std::string& CannotOpen(Which which) {
   return which == Which::Sketch ? sketch_text::kCannotOpen : look_text::kCannotOpen;
 }
@@ -206,7 +196,8 @@ TEST_P(OpeningThePicture, LeasedPictureIsDrawnOnceLetGo) {
   EXPECT_EQ(r.status, 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Programs, OpeningThePicture, testing::Values(Which::Sketch, Which::Look), ProgramName);
+INSTANTIATE_TEST_SUITE_P(Programs, OpeningThePicture, testing::Values(Which::Sketch, Which::Look),
+                         [](const testing::TestParamInfo<Which>& info) { return ProgramName(info.param); });
 
 // The picture is a regular file when the program looks at it, and something else by the
 // time it opens it: the preloaded shim puts a FIFO without a writer (an open that waited
@@ -240,7 +231,7 @@ INSTANTIATE_TEST_SUITE_P(
     Programs, SwappedAfterTheLook,
     testing::Combine(testing::Values(SwapCase{"fifo"}, SwapCase{"dev_null"}), testing::Values(Which::Sketch, Which::Look)),
     [](const testing::TestParamInfo<std::tuple<SwapCase, Which>>& info) {
-      return std::get<0>(info.param).kind + (std::get<1>(info.param) == Which::Sketch ? "_monosketch" : "_monolook");
+      return std::get<0>(info.param).kind + "_" + ProgramName(std::get<1>(info.param));
     });
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <ostream>
 #include <string>
 
 #include "bmp_fixture.h"
@@ -17,6 +18,12 @@ inline const std::string kFailShim = FAIL_SHIM_PATH;
 inline const std::string kMonosketchDrawingFails = MONOSKETCH_DRAWING_FAILS_PATH;
 inline const std::string kMonolookDrawingFails = MONOLOOK_DRAWING_FAILS_PATH;
 inline constexpr const char* kImage = "intelww4.bmp";
+
+// Which of the two programs a case runs, named for gtest's messages and test list.
+enum class Which { Sketch, Look };
+inline std::string ProgramName(Which which) { return which == Which::Sketch ? "monosketch" : "monolook"; }
+inline void PrintTo(Which which, std::ostream* out) { *out << ProgramName(which); }
+inline const std::string& Executable(Which which) { return which == Which::Sketch ? kMonosketch : kMonolook; }
 
 inline Bytes Sample() {
   std::ifstream in(SAMPLE_PATH, std::ios::binary);
